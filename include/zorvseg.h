@@ -1,0 +1,78 @@
+// libzorvseg: Chinese word segmentation with part-of-speech tagging,
+// entity recognition and run-time custom vocabulary.
+//
+// Usage: LxInitSeg(data_dir) once per process, then one handle per worker
+// thread (LxCreateSegHandle), LxSegment on it, read the results through the
+// accessors, LxCloseSegHandle, and finally LxUnInitSeg.
+//
+// Threads: the loaded resources are read-only, so any number of threads may
+// segment at once, each with its own handle. A handle must never be used by
+// two threads at once. LxInitSeg, LxUnInitSeg and the custom-dictionary calls
+// change process-wide state without locking: call them only while no handle
+// is segmenting.
+//
+// Every pointer an accessor returns stays valid until the next LxSegment or
+// LxCloseSegHandle on the same handle.
+#ifndef ZORVSEG_H_
+#define ZORVSEG_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "zorvseg_types.h"
+
+#define ZORVSEG_API __attribute__((visibility("default")))
+
+namespace new_seg {
+
+// Charset values of LxSegment.
+const size_t kCharsetGBK = 0x100000;
+const size_t kCharsetUTF8 = 0x200000;
+
+// Loads every resource of the data directory; false on the first failure.
+ZORVSEG_API bool LxInitSeg(const char* data_path);
+ZORVSEG_API void LxUnInitSeg();
+
+// Creates a handle with the given mode bits; null on failure.
+ZORVSEG_API HANDLE LxCreateSegHandle(int32_t seg_mode);
+ZORVSEG_API void LxCloseSegHandle(HANDLE seg_handle);
+ZORVSEG_API void ResetSegMode(HANDLE seg_handle, int32_t seg_mode_value);
+
+// Segments len bytes of text. charset kCharsetUTF8 means UTF-8 in and out;
+// any other value means GBK. UTF-8 text is segmented as GB18030, so every
+// character survives the round trip; invalid UTF-8 sequences come back as
+// U+FFFD.
+ZORVSEG_API bool LxSegment(HANDLE seg_handle, const char* text, size_t len,
+                           size_t charset);
+
+// Results of the last LxSegment; an index out of range gives null.
+ZORVSEG_API size_t LxGetResultCnt(HANDLE seg_handle);
+ZORVSEG_API pWP LxGetAt(HANDLE seg_handle, int index);
+ZORVSEG_API const char* LxGetWordAt(HANDLE seg_handle, size_t index);
+ZORVSEG_API const token_t* LxGetBasicTokenAt(HANDLE seg_handle, int32_t idx);
+ZORVSEG_API size_t LxGetPhraseCnt(HANDLE seg_handle);
+ZORVSEG_API const char* LxGetPhraseAt(HANDLE seg_handle, size_t index);
+ZORVSEG_API const comb_token_t* LxGetPhraseTokenAt(HANDLE seg_handle, int32_t idx);
+ZORVSEG_API size_t LxGetMixWordCnt(HANDLE seg_handle);
+ZORVSEG_API const char* LxGetMixWordAt(HANDLE seg_handle, size_t index);
+ZORVSEG_API const token_t* LxGetMixTokenAt(HANDLE seg_handle, int32_t idx);
+ZORVSEG_API size_t LxGetAdditionalTokenCnt(HANDLE seg_handle);
+ZORVSEG_API const additional_token_t* LxGetAdditionalTokenAt(HANDLE seg_handle,
+                                                             size_t idx);
+ZORVSEG_API void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens);
+
+// Process-wide custom dictionaries. Not to be called while any handle is
+// segmenting (an update rebuilds a dictionary in place).
+ZORVSEG_API size_t LxAddCustomDict(const char* dict_path);
+ZORVSEG_API void LxUpdateCustomDict(const char* dict_path, size_t ID);
+ZORVSEG_API void LxDelCustomDict(size_t ID);
+ZORVSEG_API void LxSwitchCustomDictTo(size_t ID);
+ZORVSEG_API size_t LxGetWorkingCustomDictID();
+
+// Copies the name of a part-of-speech id ("unk" for unknown ids) with its
+// terminating zero into pos_str, which must hold at least 6 bytes.
+ZORVSEG_API void LxPosId2Str(unsigned char pos_id, char* pos_str);
+
+}  // namespace new_seg
+
+#endif  // ZORVSEG_H_
