@@ -1,0 +1,98 @@
+// Turns the best path of each sentence into the result arrays the public
+// API hands out: basic words, phrases, mix words and additional tokens.
+#ifndef ZORVSEG_DRIVER_OMNISEGRESSAVER_H_
+#define ZORVSEG_DRIVER_OMNISEGRESSAVER_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "driver/TermBuffer.h"
+#include "text/EncodeConverter.h"
+#include "zorvseg_types.h"
+
+namespace new_seg {
+
+class OmniSegNet;
+class OmniSegNode;
+struct OmniPhraseItem;
+class SegMode;
+class SentenceNormalizer;
+
+class OmniSegResSaver {
+ public:
+  OmniSegResSaver(OmniSegNet* seg_net, SegMode* seg_mode, SentenceNormalizer* normalizer);
+  ~OmniSegResSaver();
+  OmniSegResSaver(const OmniSegResSaver&) = delete;
+  OmniSegResSaver& operator=(const OmniSegResSaver&) = delete;
+
+  // Appends the current sentence's results; charset as given to LxSegment.
+  bool Save(int charset);
+  void Clear();
+  seg_tokens_t* GetAllRes();
+
+  const token_t* GetBasicTokenAt(size_t index) const;
+  pWP GetWordPosAt(size_t index) const;
+  const comb_token_t* GetPhraseTokenAt(size_t index) const;
+  const additional_token_t* GetAdditionalTokenAt(size_t index) const;
+  const token_t* GetMixTokenAt(size_t index) const;
+  size_t basic_tokens_size() const { return basic_tokens_size_; }
+  size_t phrase_tokens_size() const { return phrase_tokens_size_; }
+  size_t additional_tokens_size() const { return additional_tokens_size_; }
+  size_t mix_tokens_size() const { return mix_tokens_size_; }
+
+  // Longest UTF-8 form of one word: a sentence is at most 1024 GB18030
+  // bytes, and no character grows by more than half when re-encoded.
+  static const size_t kUtf8WordCapacity = 2048;
+
+ private:
+  bool MergeName();
+  bool MergeCustomRule();
+  bool MergeCustomWord();
+  bool AttachAdditionalToken();
+
+  bool SavePhrase(size_t node_pos);
+  bool SaveBasic(size_t node_pos);
+  bool SaveMixWord(int charset);
+  bool SaveMixPhrase(size_t node_pos, size_t& len);
+  bool SaveMixTerm(size_t node_pos);
+  const OmniPhraseItem* GetMaxLenPhrase(size_t node_pos) const;
+  bool IsAmbiguousPhrase(size_t node_pos, size_t phrase_len) const;
+
+  // Copies the output text of [begin, begin + len) into the term buffer,
+  // converted to UTF-8 when the call asked for it.
+  const char* SaveText(size_t begin, size_t len, size_t& saved_len);
+
+  token_t* GetBasicToken();
+  comb_token_t* GetPhraseToken();
+  token_t* GetMixToken();
+  additional_token_t* GetAdditionalToken();
+
+  OmniSegNet* seg_net_;
+  SegMode* seg_mode_;
+  SentenceNormalizer* normalizer_;
+  TermBuffer term_buffer_;
+  int charset_ = 0;
+
+  seg_tokens_t seg_tokens_{};
+  token_t* basic_tokens_ = nullptr;
+  WP* word_poses_ = nullptr;
+  size_t basic_tokens_size_ = 0;
+  size_t basic_tokens_capacity_ = 0;
+  comb_token_t* phrase_tokens_ = nullptr;
+  size_t phrase_tokens_size_ = 0;
+  size_t phrase_tokens_capacity_ = 0;
+  token_t* mix_tokens_ = nullptr;
+  size_t mix_tokens_size_ = 0;
+  size_t mix_tokens_capacity_ = 0;
+  additional_token_t* additional_tokens_ = nullptr;
+  size_t additional_tokens_size_ = 0;
+  size_t additional_tokens_capacity_ = 0;
+  size_t term_idx_ = 0;
+
+  EncodeConverter encode_converter_;
+  char gbk_to_utf_buffer_[kUtf8WordCapacity];
+};
+
+}  // namespace new_seg
+
+#endif  // ZORVSEG_DRIVER_OMNISEGRESSAVER_H_

@@ -1,0 +1,50 @@
+// Conversion between the caller's UTF-8 and the GB18030 text the segmenter
+// works on. GBK is a subset of GB18030, so GBK callers see no difference;
+// UTF-8 callers get every character back, including those outside GBK.
+#ifndef ZORVSEG_TEXT_ENCODECONVERTER_H_
+#define ZORVSEG_TEXT_ENCODECONVERTER_H_
+
+#include <iconv.h>
+
+#include <cstddef>
+
+namespace new_seg {
+
+class EncodeConverter {
+ public:
+  EncodeConverter();
+  ~EncodeConverter();
+  EncodeConverter(const EncodeConverter&) = delete;
+  EncodeConverter& operator=(const EncodeConverter&) = delete;
+
+  // Both convert inbuf_len bytes into outbuf; outbuf_len holds the output
+  // capacity on entry and the bytes produced on return. Output that does not
+  // fit ends at the last whole character; an invalid input sequence becomes
+  // U+FFFD. Returns false only when the output was cut for lack of room.
+  bool UTF2GBK(const char* inbuf, size_t inbuf_len, char* outbuf,
+               size_t& outbuf_len);
+  bool GBK2UTF(const char* inbuf, size_t inbuf_len, char* outbuf,
+               size_t& outbuf_len);
+
+  // Like UTF2GBK, and reports how many input bytes were consumed so a caller
+  // can grow its buffer and continue where the output ran out.
+  bool Utf8ToGb(const char* inbuf, size_t inbuf_len, char* outbuf,
+                size_t& outbuf_len, size_t& consumed);
+
+  bool ok() const { return utf_2_gbk_ != kBadCd && gbk_2_utf_ != kBadCd; }
+
+ private:
+  static const iconv_t kBadCd;
+
+  // One pass of iconv over the input, replacing what it cannot convert.
+  bool Convert(iconv_t cd, char** inbuf, size_t* inbuf_len, char** outbuf,
+               size_t* outbuf_len, const char* replacement,
+               size_t replacement_len);
+
+  iconv_t utf_2_gbk_;
+  iconv_t gbk_2_utf_;
+};
+
+}  // namespace new_seg
+
+#endif  // ZORVSEG_TEXT_ENCODECONVERTER_H_

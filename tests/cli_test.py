@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""End-to-end checks of the command-line tools, run by ctest."""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+ARGS = None
+
+
+def zorvseg(*args, stdin=b"", check=True):
+    cmd = [os.path.join(ARGS.bin, "zorvseg"), *args]
+    proc = subprocess.run(cmd, input=stdin, capture_output=True, timeout=120)
+    if check and proc.returncode != 0:
+        raise AssertionError(f"{cmd} failed: {proc.stderr.decode(errors='replace')}")
+    return proc
+
+
+class SegmenterCli(unittest.TestCase):
+    def test_single_character_mode_keeps_runs_and_emoji(self):
+        out = zorvseg("--data", ARGS.data, "--mode", "2",
+                      stdin="我爱北京天安门😀 abc123\n".encode()).stdout.decode()
+        self.assertEqual(out, "我 爱 北 京 天 安 门 😀 abc 123\n")
+
+    def test_one_output_line_per_input_line(self):
+        text = "第一行\n\n  \nlast line without newline"
+        out = zorvseg("--data", ARGS.data, "--mode", "2", stdin=text.encode()).stdout.decode()
+        lines = out.split("\n")
+        self.assertEqual(len(lines), 5)
+        self.assertEqual(lines[1:3], ["", ""])
+        self.assertEqual(lines[3], "last line without newline")
+
+    def test_gbk_input_and_output(self):
+        text = "我爱abc\n".encode("gbk")
+        out = zorvseg("--data", ARGS.data, "--mode", "2", "--gbk", stdin=text).stdout
+        self.assertEqual(out.decode("gbk"), "我 爱 abc\n")
+
+    def test_pos_format_names_tags(self):
+        out = zorvseg("--data", ARGS.data, "--mode", "2", "--format", "pos",
+                      stdin="ab 我\n".encode()).stdout.decode()
+        self.assertEqual(out, "ab/unk 我/unk\n")
+
+    def test_default_mode_and_data_directory(self):
+        # The build writes the data directory beside bin/, where the tool
+        # looks by default.
+        out = zorvseg(stdin="ＡＢＣ愛\n".encode()).stdout.decode()
+        self.assertEqual(out.strip().replace(" ", ""), "ABC爱")
+
+    def test_bad_data_directory_fails_clearly(self):
+        proc = zorvseg("--data", "/nonexistent/dir", stdin=b"x\n", check=False)
+        self.assertEqual(proc.returncode, 1)
+        self.assertIn(b"/nonexistent/dir", proc.stderr)
+        with tempfile.NamedTemporaryFile() as f:
+            proc = zorvseg("--data", f.name, stdin=b"x\n", check=False)
+            self.assertEqual(proc.returncode, 1)
+
+    def test_usage_errors(self):
+        for args in (["--mode", "zz"], ["--format", "xml"], ["--bogus"], ["--data"]):
+            proc = zorvseg(*args, check=False)
+            self.assertEqual(proc.returncode, 2, args)
+            self.assertTrue(proc.stderr, args)
+        help_out = zorvseg("--help").stdout.decode()
+        for option in ("--data", "--mode", "--gbk", "--format", "--help"):
+            self.assertIn(option, help_out)
+
+    def test_long_line_is_streamed_whole(self):
+        line = ("长句子没有标点" * 20000 + "abc" * 30000).encode()
+        out = zorvseg("--data", ARGS.data, "--mode", "2", stdin=line + b"\nx\n").stdout
+        first, second, rest = out.split(b"\n")
+        self.assertEqual(first.replace(b" ", b""), line)
+        self.assertEqual((second, rest), (b"x", b""))
+
+    def test_invalid_bytes_and_nul(self):
+        data = b"a\xff\xfeb\x00c\n"
+        proc = zorvseg("--data", ARGS.data, "--mode", "2", stdin=data)
+        self.assertEqual(proc.stdout.count(b"\n"), 1)
+        self.assertIn(b"\x00", proc.stdout)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--data", required=True)
+    ARGS, rest = parser.parse_known_args()
+    result = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=1).result
+    failed = len(result.failures) + len(result.errors)
+    print(f"{result.testsRun - failed} passed, {failed} failed")
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()

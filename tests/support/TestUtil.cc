@@ -1,0 +1,63 @@
+#include "support/TestUtil.h"
+
+#include <iconv.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+namespace testutil {
+
+TempDir::TempDir() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/zorvseg-test-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& content) const {
+  std::string full = path_ + "/" + name;
+  std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+  FILE* f = fopen(full.c_str(), "wb");
+  if (f == nullptr) throw std::runtime_error("cannot write " + full);
+  fwrite(content.data(), 1, content.size(), f);
+  fclose(f);
+  return full;
+}
+
+static std::string Iconv(const std::string& in, const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open");
+  std::string out(in.size() * 4 + 4, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t src_left = in.size();
+  char* dst = &out[0];
+  size_t dst_left = out.size();
+  size_t rc = iconv(cd, &src, &src_left, &dst, &dst_left);
+  iconv_close(cd);
+  if (rc == static_cast<size_t>(-1)) throw std::runtime_error("test text not convertible");
+  out.resize(out.size() - dst_left);
+  return out;
+}
+
+std::string Utf8ToGbk(const std::string& utf8) { return Iconv(utf8, "GB18030", "UTF-8"); }
+std::string GbkToUtf8(const std::string& gbk) { return Iconv(gbk, "UTF-8", "GB18030"); }
+
+void WriteMinimalDataDir(const TempDir& dir) {
+  std::string t2s;
+  for (const char* pair : {"愛爱", "國国", "們们"}) {
+    std::string gbk = Utf8ToGbk(pair);
+    t2s += gbk.substr(0, 2) + "\t" + gbk.substr(2, 2) + "\n";
+  }
+  dir.Write("t2s.dat", t2s);
+}
+
+}  // namespace testutil
