@@ -49,7 +49,7 @@ class LxSegmentor {
   const char* GetMixWordAt(int index) const;
   seg_tokens_t* GetSegResAll() { return seg_res_saver_.GetAllRes(); }
 
-  static const size_t kSegNetCapacity = 1024;
+  static constexpr size_t kSegNetCapacity = 1024;
 
  private:
   // Converts UTF-8 input into utf_to_gbk_buf_; false when out of memory.

@@ -42,7 +42,7 @@ class OmniSegResSaver {
 
   // Longest UTF-8 form of one word: a sentence is at most 1024 GB18030
   // bytes, and no character grows by more than half when re-encoded.
-  static const size_t kUtf8WordCapacity = 2048;
+  static constexpr size_t kUtf8WordCapacity = 2048;
 
  private:
   bool MergeName();

@@ -8,26 +8,26 @@ namespace new_seg {
 
 class SegMode {
  public:
-  static const int32_t kSingleWord = 0x00000002;
-  static const int32_t kPosTag = 0x00000004;
-  static const int32_t kUseCustomWord = 0x00000008;
-  static const int32_t kSbcToDbc = 0x00000010;
-  static const int32_t kUpperToLower = 0x00000020;
-  static const int32_t kUsePhrase = 0x00000040;  // read by no stage
-  static const int32_t kUseCustomRule = 0x00000080;
-  static const int32_t kNeName = 0x00000100;
-  static const int32_t kTraditionalToSimplified = 0x00000200;
-  static const int32_t kNePerWhole = 0x00010000;
-  static const int32_t kNeOrgWhole = 0x00020000;
-  static const int32_t kNeLocWhole = 0x00040000;
-  static const int32_t kUseWholeMode = 0x00080000;
-  static const int32_t kUseAsciiLmMode = 0x01000000;
-  static const int32_t kUseAsciiLmPinyin = 0x02000000;
-  static const int32_t kUseSimpleMode = 0x08000000;
-  static const int32_t kUseAdditionalRuleMode = 0x10000000;
-  static const int32_t kAdjustNe = 0x20000000;
+  static constexpr int32_t kSingleWord = 0x00000002;
+  static constexpr int32_t kPosTag = 0x00000004;
+  static constexpr int32_t kUseCustomWord = 0x00000008;
+  static constexpr int32_t kSbcToDbc = 0x00000010;
+  static constexpr int32_t kUpperToLower = 0x00000020;
+  static constexpr int32_t kUsePhrase = 0x00000040;  // read by no stage
+  static constexpr int32_t kUseCustomRule = 0x00000080;
+  static constexpr int32_t kNeName = 0x00000100;
+  static constexpr int32_t kTraditionalToSimplified = 0x00000200;
+  static constexpr int32_t kNePerWhole = 0x00010000;
+  static constexpr int32_t kNeOrgWhole = 0x00020000;
+  static constexpr int32_t kNeLocWhole = 0x00040000;
+  static constexpr int32_t kUseWholeMode = 0x00080000;
+  static constexpr int32_t kUseAsciiLmMode = 0x01000000;
+  static constexpr int32_t kUseAsciiLmPinyin = 0x02000000;
+  static constexpr int32_t kUseSimpleMode = 0x08000000;
+  static constexpr int32_t kUseAdditionalRuleMode = 0x10000000;
+  static constexpr int32_t kAdjustNe = 0x20000000;
   // The mode the tools and the Python module offer by default.
-  static const int32_t kDefaultMode = 0x08212314;
+  static constexpr int32_t kDefaultMode = 0x08212314;
 
   explicit SegMode(int32_t value = 0) : seg_mode_value_(value) {}
 

@@ -64,7 +64,7 @@ class OmniSegNode {
   void set_out_phrase_max_len(size_t v) { out_phrase_max_len_ = v; }
 
  private:
-  static const size_t kGrowStep = 4;
+  static constexpr size_t kGrowStep = 4;
 
   bool is_candidate_seg_node_ = false;
   bool is_optimal_seg_node_ = false;

@@ -20,7 +20,7 @@ class SentenceSpliter {
   const char* GetNextSentence(size_t& sentence_len);
 
   // How far back from the window end a cut is looked for.
-  static const size_t kLookBack = 128;
+  static constexpr size_t kLookBack = 128;
 
  private:
   size_t FindCut(size_t cur) const;
