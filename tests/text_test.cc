@@ -230,3 +230,39 @@ TEST(NormalizerTable, ShortAndOddLinesDoNotBreakLoading) {
   SentenceNormalizer::UnInit();
   EXPECT_FALSE(SentenceNormalizer::Init((dir.path() + "/missing.dat").c_str()));
 }
+
+TEST(EncodeConverter, TablesAgreeWithTheSystemConverterOnEveryBmpCharacter) {
+  EncodeConverter conv;
+  size_t checked = 0;
+  for (uint32_t cp = 0x80; cp < 0x10000; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    char utf8[4];
+    size_t len;
+    if (cp < 0x800) {
+      utf8[0] = static_cast<char>(0xC0 | (cp >> 6));
+      utf8[1] = static_cast<char>(0x80 | (cp & 0x3F));
+      len = 2;
+    } else {
+      utf8[0] = static_cast<char>(0xE0 | (cp >> 12));
+      utf8[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      utf8[2] = static_cast<char>(0x80 | (cp & 0x3F));
+      len = 3;
+    }
+    std::string expected;
+    try {
+      expected = Utf8ToGbk(std::string(utf8, len));
+    } catch (const std::exception&) {
+      continue;  // the system converter has no mapping either
+    }
+    char gb[8];
+    size_t gb_len = sizeof(gb);
+    conv.UTF2GBK(utf8, len, gb, gb_len);
+    ASSERT_EQ(std::string(gb, gb_len), expected) << std::hex << cp;
+    char back[8];
+    size_t back_len = sizeof(back);
+    conv.GBK2UTF(gb, gb_len, back, back_len);
+    ASSERT_EQ(std::string(back, back_len), std::string(utf8, len)) << std::hex << cp;
+    ++checked;
+  }
+  EXPECT_GT(checked, 60000u);
+}

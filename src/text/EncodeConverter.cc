@@ -1,7 +1,9 @@
 #include "text/EncodeConverter.h"
 
-#include <cerrno>
 #include <cstring>
+
+#include "text/Gb18030.h"
+#include "text/Gb18030Table.h"
 
 namespace new_seg {
 
@@ -9,6 +11,43 @@ namespace {
 // U+FFFD in each encoding.
 const char kGbReplacement[] = "\x84\x31\xA4\x37";
 const char kUtf8Replacement[] = "\xEF\xBF\xBD";
+const size_t kGbReplacementLen = sizeof(kGbReplacement) - 1;
+const size_t kUtf8ReplacementLen = sizeof(kUtf8Replacement) - 1;
+
+bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// Length of the well-formed UTF-8 sequence at s (no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0 when it is not one.
+size_t Utf8SequenceLen(const unsigned char* s, size_t left) {
+  unsigned char b = s[0];
+  size_t len;
+  if (b >= 0xC2 && b <= 0xDF) len = 2;
+  else if (b >= 0xE0 && b <= 0xEF) len = 3;
+  else if (b >= 0xF0 && b <= 0xF4) len = 4;
+  else return 0;
+  if (left < len) return 0;
+  for (size_t i = 1; i < len; ++i) {
+    if (!IsContinuation(s[i])) return 0;
+  }
+  if (b == 0xE0 && s[1] < 0xA0) return 0;  // overlong
+  if (b == 0xED && s[1] >= 0xA0) return 0;  // surrogate
+  if (b == 0xF0 && s[1] < 0x90) return 0;  // overlong
+  if (b == 0xF4 && s[1] >= 0x90) return 0;  // above U+10FFFF
+  return len;
+}
+
+uint32_t DecodeUtf8(const unsigned char* s, size_t len) {
+  if (len == 2) return ((s[0] & 0x1Fu) << 6) | (s[1] & 0x3Fu);
+  return ((s[0] & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
+}
+
+// Appends len bytes when they fit; false when the output is full.
+bool Emit(const char* bytes, size_t len, char* out, size_t capacity, size_t& produced) {
+  if (capacity - produced < len) return false;
+  memcpy(out + produced, bytes, len);
+  produced += len;
+  return true;
+}
 }  // namespace
 
 const iconv_t EncodeConverter::kBadCd = reinterpret_cast<iconv_t>(-1);
@@ -22,38 +61,52 @@ EncodeConverter::~EncodeConverter() {
   if (gbk_2_utf_ != kBadCd) iconv_close(gbk_2_utf_);
 }
 
-bool EncodeConverter::Convert(iconv_t cd, char** inbuf, size_t* inbuf_len,
-                              char** outbuf, size_t* outbuf_len,
-                              const char* replacement, size_t replacement_len) {
-  if (cd == kBadCd) return false;
+size_t EncodeConverter::ConvertOne(iconv_t cd, const char* in, size_t in_len, char* out,
+                                   size_t out_capacity) {
+  if (cd == kBadCd) return 0;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  while (*inbuf_len > 0) {
-    if (iconv(cd, inbuf, inbuf_len, outbuf, outbuf_len) != static_cast<size_t>(-1)) {
-      break;
-    }
-    if (errno == E2BIG) return false;
-    // EILSEQ or EINVAL: one byte that starts no valid character.
-    if (*outbuf_len < replacement_len) return false;
-    memcpy(*outbuf, replacement, replacement_len);
-    *outbuf += replacement_len;
-    *outbuf_len -= replacement_len;
-    ++*inbuf;
-    --*inbuf_len;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  }
-  return true;
+  char* in_p = const_cast<char*>(in);
+  char* out_p = out;
+  size_t out_left = out_capacity;
+  if (iconv(cd, &in_p, &in_len, &out_p, &out_left) == static_cast<size_t>(-1)) return 0;
+  return out_capacity - out_left;
 }
 
 bool EncodeConverter::Utf8ToGb(const char* inbuf, size_t inbuf_len, char* outbuf,
                                size_t& outbuf_len, size_t& consumed) {
-  char* in = const_cast<char*>(inbuf);
-  size_t in_left = inbuf_len;
-  char* out = outbuf;
-  size_t out_left = outbuf_len;
-  bool complete = Convert(utf_2_gbk_, &in, &in_left, &out, &out_left,
-                          kGbReplacement, sizeof(kGbReplacement) - 1);
-  outbuf_len -= out_left;
-  consumed = inbuf_len - in_left;
+  const Gb18030Table& table = Gb18030Table::Get();
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(inbuf);
+  size_t capacity = outbuf_len;
+  size_t produced = 0;
+  size_t i = 0;
+  bool complete = true;
+  while (i < inbuf_len) {
+    if (in[i] < 0x80) {
+      if (produced == capacity) { complete = false; break; }
+      outbuf[produced++] = inbuf[i++];
+      continue;
+    }
+    size_t seq_len = Utf8SequenceLen(in + i, inbuf_len - i);
+    uint16_t gb = seq_len == 2 || seq_len == 3 ? table.DoubleByteOf(DecodeUtf8(in + i, seq_len)) : 0;
+    char gb_bytes[8];
+    size_t gb_len = 0;
+    if (gb != 0) {
+      gb_bytes[0] = static_cast<char>(gb & 0xFF);
+      gb_bytes[1] = static_cast<char>(gb >> 8);
+      gb_len = 2;
+    } else if (seq_len != 0) {
+      gb_len = ConvertOne(utf_2_gbk_, inbuf + i, seq_len, gb_bytes, sizeof(gb_bytes));
+    }
+    if (gb_len == 0) {  // not a character: one byte becomes U+FFFD
+      memcpy(gb_bytes, kGbReplacement, kGbReplacementLen);
+      gb_len = kGbReplacementLen;
+      seq_len = 1;
+    }
+    if (!Emit(gb_bytes, gb_len, outbuf, capacity, produced)) { complete = false; break; }
+    i += seq_len;
+  }
+  outbuf_len = produced;
+  consumed = i;
   return complete;
 }
 
@@ -65,13 +118,37 @@ bool EncodeConverter::UTF2GBK(const char* inbuf, size_t inbuf_len, char* outbuf,
 
 bool EncodeConverter::GBK2UTF(const char* inbuf, size_t inbuf_len, char* outbuf,
                               size_t& outbuf_len) {
-  char* in = const_cast<char*>(inbuf);
-  size_t in_left = inbuf_len;
-  char* out = outbuf;
-  size_t out_left = outbuf_len;
-  bool complete = Convert(gbk_2_utf_, &in, &in_left, &out, &out_left,
-                          kUtf8Replacement, sizeof(kUtf8Replacement) - 1);
-  outbuf_len -= out_left;
+  const Gb18030Table& table = Gb18030Table::Get();
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(inbuf);
+  size_t capacity = outbuf_len;
+  size_t produced = 0;
+  size_t i = 0;
+  bool complete = true;
+  while (i < inbuf_len) {
+    if (in[i] < 0x80) {
+      if (produced == capacity) { complete = false; break; }
+      outbuf[produced++] = inbuf[i++];
+      continue;
+    }
+    size_t char_len = GbCharLen(inbuf, i, inbuf_len);
+    char utf8[8];
+    size_t utf8_len = 0;
+    if (char_len == 2) {
+      uint32_t packed = table.Utf8Of(in[i], in[i + 1]);
+      utf8_len = packed >> 24;
+      for (size_t k = 0; k < utf8_len; ++k) utf8[k] = static_cast<char>(packed >> (8 * k));
+    } else if (char_len == 4) {
+      utf8_len = ConvertOne(gbk_2_utf_, inbuf + i, 4, utf8, sizeof(utf8));
+    }
+    if (utf8_len == 0) {  // not a character: one byte becomes U+FFFD
+      memcpy(utf8, kUtf8Replacement, kUtf8ReplacementLen);
+      utf8_len = kUtf8ReplacementLen;
+      char_len = 1;
+    }
+    if (!Emit(utf8, utf8_len, outbuf, capacity, produced)) { complete = false; break; }
+    i += char_len;
+  }
+  outbuf_len = produced;
   return complete;
 }
 

@@ -17,7 +17,8 @@ class EncodeConverter {
   EncodeConverter(const EncodeConverter&) = delete;
   EncodeConverter& operator=(const EncodeConverter&) = delete;
 
-  // Both convert inbuf_len bytes into outbuf; outbuf_len holds the output
+  // Common characters go through process-wide tables; the rest through
+  // iconv. Both convert inbuf_len bytes into outbuf; outbuf_len holds the output
   // capacity on entry and the bytes produced on return. Output that does not
   // fit ends at the last whole character; an invalid input sequence becomes
   // U+FFFD. Returns false only when the output was cut for lack of room.
@@ -36,10 +37,9 @@ class EncodeConverter {
  private:
   static const iconv_t kBadCd;
 
-  // One pass of iconv over the input, replacing what it cannot convert.
-  bool Convert(iconv_t cd, char** inbuf, size_t* inbuf_len, char** outbuf,
-               size_t* outbuf_len, const char* replacement,
-               size_t replacement_len);
+  // Converts one character the tables do not hold; 0 when it is invalid.
+  static size_t ConvertOne(iconv_t cd, const char* in, size_t in_len, char* out,
+                           size_t out_capacity);
 
   iconv_t utf_2_gbk_;
   iconv_t gbk_2_utf_;
