@@ -1,0 +1,84 @@
+#include "dict/DictFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace new_seg {
+namespace dict_file {
+
+bool FileSize(const std::string& path, uint64_t* size) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+bool IsWholeTrie(uint64_t bytes) {
+  return bytes != 0 && bytes % kTrieBlockBytes == 0;
+}
+
+std::string TemporaryPathFor(const std::string& path) {
+  return path + ".tmp." + std::to_string(static_cast<long>(getpid()));
+}
+
+bool ReplaceWithTemporary(const std::string& temporary,
+                          const std::string& path) {
+  if (std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  ReportFileError("rename", path, std::strerror(errno));
+  std::remove(temporary.c_str());
+  return false;
+}
+
+void ReportFileError(const char* what, const std::string& path,
+                     const std::string& message) {
+  std::fprintf(stderr, "%s: %s: %s\n", what, path.c_str(), message.c_str());
+}
+
+void ReportLineError(const char* source, std::size_t line,
+                     const std::string& message) {
+  std::fprintf(stderr, "%s:%zu: %s\n", source, line, message.c_str());
+}
+
+std::vector<std::string> SplitWhitespace(const std::string& text) {
+  static const char kSpace[] = " \t\r\n\v\f";
+  std::vector<std::string> tokens;
+  std::size_t begin = text.find_first_not_of(kSpace);
+  while (begin != std::string::npos) {
+    std::size_t end = text.find_first_of(kSpace, begin);
+    tokens.push_back(text.substr(begin, end - begin));
+    begin = end == std::string::npos ? end : text.find_first_not_of(kSpace, end);
+  }
+  return tokens;
+}
+
+bool ParseInteger(const std::string& token, long long* value) {
+  if (token.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  long long parsed = std::strtoll(token.c_str(), &end, 10);
+  if (errno != 0 || end != token.c_str() + token.size()) return false;
+  // strtoll skips leading blanks; tokens never have any, but a sign alone
+  // or "+-" mixtures are rejected by the end check above.
+  *value = parsed;
+  return true;
+}
+
+bool ParseFloat(const std::string& token, float* value) {
+  if (token.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  float parsed = std::strtof(token.c_str(), &end);
+  if (errno != 0 || end != token.c_str() + token.size()) return false;
+  if (!std::isfinite(parsed)) return false;
+  *value = parsed;
+  return true;
+}
+
+}  // namespace dict_file
+}  // namespace new_seg

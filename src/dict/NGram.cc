@@ -1,0 +1,323 @@
+#include "dict/NGram.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dict/DictFile.h"
+
+namespace new_seg {
+
+Darts::DoubleArrayImpl<int>* NGram::trie_impl_pt_ = nullptr;
+std::size_t NGram::max_order_ = 0;
+
+namespace {
+
+const char kWhat[] = "n-gram model";
+
+typedef std::map<std::string, int> KeyCosts;
+
+bool Fail(const std::string& path, const std::string& message) {
+  dict_file::ReportFileError(kWhat, path, message);
+  return false;
+}
+
+std::string TriePath(const char* base_path, std::size_t i) {
+  return std::string(base_path) + std::to_string(i);
+}
+
+// Costs are stored as the float's bit pattern without its sign bit, which
+// fits the trie's 31-bit values.
+int CostBits(float cost) {
+  uint32_t bits;
+  std::memcpy(&bits, &cost, sizeof bits);
+  return static_cast<int>(bits & 0x7FFFFFFFu);
+}
+
+float CostFromBits(int value) {
+  uint32_t bits = static_cast<uint32_t>(value);
+  float cost;
+  std::memcpy(&cost, &bits, sizeof cost);
+  return cost;
+}
+
+struct TableLine {
+  float cost = 0;
+  uint32_t first = 0;
+  uint32_t second = 0;
+};
+
+enum class LineKind { kEntry, kBlank, kError };
+
+bool ParseId(const std::string& token, long long* id, std::string* error) {
+  if (!dict_file::ParseInteger(token, id) || *id < -1 || *id > INT32_MAX) {
+    *error = "word id '" + token + "' is not an integer in -1..2147483647";
+    return false;
+  }
+  return true;
+}
+
+LineKind ParseTableLine(const std::string& line, std::size_t max_order,
+                        TableLine* entry, bool* beyond_order,
+                        std::string* error) {
+  std::vector<std::string> fields = dict_file::SplitWhitespace(line);
+  if (fields.empty()) return LineKind::kBlank;
+  if (!dict_file::ParseFloat(fields[0], &entry->cost)) {
+    *error = "cost '" + fields[0] + "' is not a finite number";
+    return LineKind::kError;
+  }
+  long long count = 0;
+  if (fields.size() < 2) {
+    *error = "missing count after the cost";
+    return LineKind::kError;
+  }
+  if (!dict_file::ParseInteger(fields[1], &count) || count < 0) {
+    *error = "count '" + fields[1] + "' is not an unsigned integer";
+    return LineKind::kError;
+  }
+  std::size_t ids_read = 0;
+  std::size_t last = fields.size() < 2 + max_order ? fields.size() : 2 + max_order;
+  for (std::size_t i = 2; i < last; ++i) {
+    long long id = 0;
+    if (!ParseId(fields[i], &id, error)) return LineKind::kError;
+    if (id == -1) continue;
+    if (ids_read++ == 0) {
+      entry->first = static_cast<uint32_t>(id);
+      entry->second = 0;
+    } else {
+      entry->second = static_cast<uint32_t>(id);
+    }
+  }
+  if (ids_read == 0) {
+    *error = "no word id after the cost and count";
+    return LineKind::kError;
+  }
+  *beyond_order = fields.size() > last;
+  return LineKind::kEntry;
+}
+
+bool ReadTable(std::istream& in, const char* source_name, std::size_t max_order,
+               NGramBuildStats* stats, KeyCosts* maps) {
+  std::string line;
+  std::string error;
+  TableLine entry;
+  char key[NGram::kKeyBufferSize];
+  while (std::getline(in, line)) {
+    ++stats->lines;
+    bool beyond_order = false;
+    LineKind kind = ParseTableLine(line, max_order, &entry, &beyond_order, &error);
+    if (kind == LineKind::kBlank) {
+      ++stats->skipped_blank;
+      continue;
+    }
+    if (kind == LineKind::kError) {
+      dict_file::ReportLineError(source_name, stats->lines, error);
+      return false;
+    }
+    if (beyond_order) ++stats->beyond_order;
+    std::size_t length = NGram::_EncodeKey(entry.first, entry.second, key);
+    maps[NGram::_hash(key, length)][std::string(key, length)] = CostBits(entry.cost);
+  }
+  if (in.bad()) return Fail(source_name, "read error");
+  return true;
+}
+
+bool BuildTrie(const KeyCosts& costs, const char* source_name,
+               Darts::DoubleArray* trie) {
+  std::vector<const char*> keys;
+  std::vector<int> values;
+  keys.reserve(costs.size());
+  values.reserve(costs.size());
+  for (const auto& entry : costs) {
+    keys.push_back(entry.first.c_str());
+    values.push_back(entry.second);
+  }
+  try {
+    trie->build(keys.size(), keys.data(), nullptr, values.data());
+  } catch (const Darts::Details::Exception& e) {
+    return Fail(source_name, e.what());
+  }
+  return true;
+}
+
+bool LoadTrie(const std::string& path, Darts::DoubleArray* trie) {
+  uint64_t bytes = 0;
+  if (!dict_file::FileSize(path, &bytes)) return Fail(path, "cannot open the file");
+  if (!dict_file::IsWholeTrie(bytes)) {
+    return Fail(path, "size " + std::to_string(bytes) +
+                          " is not a whole number of " +
+                          std::to_string(dict_file::kTrieBlockBytes) +
+                          "-byte trie blocks");
+  }
+  try {
+    if (trie->open(path.c_str()) != 0) return Fail(path, "cannot read the trie");
+  } catch (const Darts::Details::Exception& e) {
+    return Fail(path, e.what());
+  }
+  return true;
+}
+
+}  // namespace
+
+float NGram::BackoffPenalty() {
+  static const float kFactor = -std::log(0.4f) / std::log(2.0f);
+  return kFactor;
+}
+
+float NGram::UnseenCost() {
+  static const float kSmooth = -std::log(8e-11f) / std::log(2.0f);
+  return kSmooth;
+}
+
+bool NGram::Init(const char* base_path) {
+  if (trie_impl_pt_ != nullptr) return true;
+  trie_impl_pt_ = new Darts::DoubleArrayImpl<int>[trie_num_];
+  for (std::size_t i = 0; i < trie_num_; ++i) {
+    if (!LoadTrie(TriePath(base_path, i), &trie_impl_pt_[i])) {
+      UnInit();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool NGram::UnInit() {
+  delete[] trie_impl_pt_;
+  trie_impl_pt_ = nullptr;
+  return true;
+}
+
+bool NGram::Build(const char* text_path, std::size_t max_order) {
+  std::ifstream in(text_path, std::ios::binary);
+  if (!in) return Fail(text_path, "cannot open the file");
+  return BuildFromStream(in, text_path, max_order);
+}
+
+bool NGram::BuildFromStream(std::istream& in, const char* source_name,
+                            std::size_t max_order, NGramBuildStats* stats) {
+  NGramBuildStats local_stats;
+  if (stats == nullptr) stats = &local_stats;
+  if (max_order == 0) return Fail(source_name, "max order must be at least 1");
+
+  KeyCosts maps[trie_num_];
+  if (!ReadTable(in, source_name, max_order, stats, maps)) return false;
+  std::unique_ptr<Darts::DoubleArrayImpl<int>[]> tries(
+      new Darts::DoubleArrayImpl<int>[trie_num_]);
+  for (std::size_t i = 0; i < trie_num_; ++i) {
+    if (!BuildTrie(maps[i], source_name, &tries[i])) return false;
+    stats->entries[i] = maps[i].size();
+  }
+  UnInit();
+  trie_impl_pt_ = tries.release();
+  max_order_ = max_order;
+  return true;
+}
+
+bool NGram::Save(const char* base_path) {
+  if (trie_impl_pt_ == nullptr) return false;
+  for (std::size_t i = 0; i < trie_num_; ++i) {
+    std::string path = TriePath(base_path, i);
+    std::string temporary = dict_file::TemporaryPathFor(path);
+    if (trie_impl_pt_[i].save(temporary.c_str(), "wb") != 0) {
+      std::remove(temporary.c_str());
+      return Fail(temporary, "write failed");
+    }
+    if (!dict_file::ReplaceWithTemporary(temporary, path)) return false;
+  }
+  return true;
+}
+
+std::size_t NGram::_EncodeKey(uint32_t first, uint32_t second, char* key) {
+  uint8_t bytes[8];
+  for (int i = 0; i < 4; ++i) {
+    bytes[i] = static_cast<uint8_t>(first >> (8 * i));
+    bytes[4 + i] = static_cast<uint8_t>(second >> (8 * i));
+  }
+  // Keys are NUL-terminated strings: zero bytes become 0xFF and a flag byte
+  // records which ones, so that real 0xFF bytes stay distinct.
+  uint8_t flags = 0;
+  for (int i = 0; i < 8; ++i) {
+    if (bytes[i] == 0) {
+      bytes[i] = 0xFF;
+      flags |= static_cast<uint8_t>(1u << i);
+    }
+    key[i] = static_cast<char>(bytes[i]);
+  }
+  key[8] = static_cast<char>(flags);
+  key[9] = 0;
+  return flags != 0 ? 9 : 8;
+}
+
+std::size_t NGram::_hash(const char* key, std::size_t /*length*/) {
+  return static_cast<uint8_t>(key[0]) & 3u;
+}
+
+bool NGram::LookupCost(uint32_t first, uint32_t second, float* cost) {
+  if (trie_impl_pt_ == nullptr) return false;
+  char key[kKeyBufferSize];
+  std::size_t length = _EncodeKey(first, second, key);
+  int value = trie_impl_pt_[_hash(key, length)].exactMatchSearch(key, length);
+  if (value < 0) return false;
+  *cost = CostFromBits(value);
+  return true;
+}
+
+float NGram::GetNGram(int32_t id, const int32_t* history,
+                      std::size_t history_len) {
+  uint32_t word = static_cast<uint32_t>(id);
+  float cost = 0;
+  if (history_len == 1) {
+    uint32_t previous = static_cast<uint32_t>(history[0]);
+    if (previous != 0 && word != 0 && LookupCost(previous, word, &cost)) {
+      return cost;
+    }
+    if (LookupCost(word, 0, &cost)) return cost + BackoffPenalty();
+    return UnseenCost() + BackoffPenalty();
+  }
+  if (LookupCost(word, 0, &cost)) return cost;
+  return UnseenCost();
+}
+
+bool NGram::test(const char* text_path) {
+  std::ifstream in(text_path, std::ios::binary);
+  if (!in) return Fail(text_path, "cannot open the file");
+  if (trie_impl_pt_ == nullptr) return Fail(text_path, "no table loaded");
+  std::size_t order = max_order_ != 0 ? max_order_ : 2;
+  std::string line;
+  std::string error;
+  std::size_t line_number = 0;
+  std::size_t mismatches = 0;
+  TableLine entry;
+  bool beyond_order = false;
+  while (std::getline(in, line)) {
+    ++line_number;
+    LineKind kind = ParseTableLine(line, order, &entry, &beyond_order, &error);
+    if (kind == LineKind::kBlank) continue;
+    if (kind == LineKind::kError) {
+      dict_file::ReportLineError(text_path, line_number, error);
+      ++mismatches;
+      continue;
+    }
+    float cost = 0;
+    if (!LookupCost(entry.first, entry.second, &cost) ||
+        CostBits(cost) != CostBits(entry.cost)) {
+      dict_file::ReportLineError(text_path, line_number,
+                                 "entry not found with its cost");
+      ++mismatches;
+    }
+  }
+  return mismatches == 0;
+}
+
+const Darts::DoubleArray* NGram::GetTrie(std::size_t i) {
+  if (trie_impl_pt_ == nullptr || i >= trie_num_) return nullptr;
+  return &trie_impl_pt_[i];
+}
+
+}  // namespace new_seg

@@ -1,0 +1,76 @@
+// Word-transition costs for the best-path search: costs (negative base-2
+// logarithms of probabilities) of word pairs and single words keyed by
+// core-dictionary ids, with a back-off penalty and a floor for unseen words.
+//
+// The table is four tries (files base + "0" ... base + "3") loaded once per
+// process; an NGram object is only a handle to it.
+#ifndef ZORVSEG_DICT_NGRAM_H_
+#define ZORVSEG_DICT_NGRAM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+
+#include "dict/Darts.h"
+
+namespace new_seg {
+
+// What a build read, for the data compiler's report.
+struct NGramBuildStats {
+  std::size_t lines = 0;           // lines read
+  std::size_t skipped_blank = 0;   // empty or all-blank lines
+  std::size_t beyond_order = 0;    // lines with more ids than max order
+  std::size_t entries[4] = {0, 0, 0, 0};  // distinct keys per trie
+};
+
+class NGram {
+ public:
+  static const std::size_t trie_num_ = 4;
+  static const std::size_t kKeyBufferSize = 10;
+
+  // Opens base_path + "0" ... + "3". True when all four load or the table is
+  // already loaded; false with a message naming the file otherwise.
+  static bool Init(const char* base_path);
+  static bool UnInit();
+
+  // Builds from a text table: per line a cost, a count (unused) and up to
+  // max_order word ids, separated by white space. The first id is the first
+  // key id; each further id replaces the second. -1 ids are skipped.
+  static bool Build(const char* text_path, std::size_t max_order);
+  static bool BuildFromStream(std::istream& in, const char* source_name,
+                              std::size_t max_order,
+                              NGramBuildStats* stats = nullptr);
+
+  // Writes the four tries, each through a temporary file.
+  static bool Save(const char* base_path);
+
+  // Cost of word id after history[0] (history_len 1), or of id alone.
+  static float GetNGram(int32_t id, const int32_t* history,
+                        std::size_t history_len);
+
+  // Looks up every entry of a text table; prints mismatches on stderr and
+  // returns true when every entry is found with its cost.
+  static bool test(const char* text_path);
+
+  // Encodes (first, second) into key (kKeyBufferSize bytes, NUL-terminated);
+  // returns the key length, 8 or 9.
+  static std::size_t _EncodeKey(uint32_t first, uint32_t second, char* key);
+  // Trie holding an encoded key.
+  static std::size_t _hash(const char* key, std::size_t length);
+
+  static float BackoffPenalty();  // -log2(0.4)
+  static float UnseenCost();      // -log2(8e-11)
+
+  static const Darts::DoubleArray* GetTrie(std::size_t i);
+  static std::size_t max_order() { return max_order_; }
+
+ private:
+  static bool LookupCost(uint32_t first, uint32_t second, float* cost);
+
+  static Darts::DoubleArrayImpl<int>* trie_impl_pt_;
+  static std::size_t max_order_;
+};
+
+}  // namespace new_seg
+
+#endif  // ZORVSEG_DICT_NGRAM_H_

@@ -1,0 +1,198 @@
+#include "common/DataCompiler.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <vector>
+
+#include "common/GbkText.h"
+#include "dict/CoreDict.h"
+#include "dict/DictFile.h"
+#include "dict/NGram.h"
+
+namespace zorvseg_tools {
+
+namespace {
+
+bool ParseEncoding(const std::string& name, InputEncoding* encoding) {
+  if (name == "utf8" || name == "utf-8") {
+    *encoding = InputEncoding::kUtf8;
+  } else if (name == "gbk") {
+    *encoding = InputEncoding::kGbk;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseOrder(const std::string& text, std::size_t* order) {
+  long long value = 0;
+  if (!new_seg::dict_file::ParseInteger(text, &value) || value < 1 ||
+      value > 16) {
+    return false;
+  }
+  *order = static_cast<std::size_t>(value);
+  return true;
+}
+
+ParseOutcome CheckPositionals(const std::vector<std::string>& args,
+                              DataCompilerOptions* options,
+                              std::string* error) {
+  if (args.empty()) {
+    *error = "missing subcommand";
+    return ParseOutcome::kUsageError;
+  }
+  const std::string& command = args[0];
+  if (command == "core-dict") {
+    if (args.size() != 3) {
+      *error = "core-dict takes LEXICON.txt and OUT.dat";
+      return ParseOutcome::kUsageError;
+    }
+    options->command = DataCompilerOptions::Command::kCoreDict;
+    options->input = args[1];
+    options->output = args[2];
+    return ParseOutcome::kRun;
+  }
+  if (command == "ngram") {
+    if (args.size() != 4) {
+      *error = "ngram takes TABLE.txt, MAX_ORDER and OUT_BASE";
+      return ParseOutcome::kUsageError;
+    }
+    if (!ParseOrder(args[2], &options->max_order)) {
+      *error = "MAX_ORDER '" + args[2] + "' is not an integer in 1..16";
+      return ParseOutcome::kUsageError;
+    }
+    options->command = DataCompilerOptions::Command::kNGram;
+    options->input = args[1];
+    options->output = args[3];
+    return ParseOutcome::kRun;
+  }
+  *error = "unknown subcommand '" + command + "'";
+  return ParseOutcome::kUsageError;
+}
+
+uint64_t FileBytes(const std::string& path) {
+  uint64_t size = 0;
+  new_seg::dict_file::FileSize(path, &size);
+  return size;
+}
+
+int CompileCoreDict(const DataCompilerOptions& options, const std::string& text) {
+  std::istringstream in(text);
+  new_seg::CoreDictBuildStats stats;
+  if (!new_seg::CoreDict::BuildFromStream(in, options.input.c_str(), &stats)) {
+    return 1;
+  }
+  if (new_seg::CoreDict::GetSize() == 0) {
+    std::fprintf(stderr, "%s: no terms\n", options.input.c_str());
+    return 1;
+  }
+  if (!new_seg::CoreDict::Save(options.output.c_str())) {
+    std::fprintf(stderr, "%s: cannot write the core dictionary\n",
+                 options.output.c_str());
+    return 1;
+  }
+  const Darts::DoubleArray* trie = new_seg::CoreDict::GetTrie();
+  std::printf(
+      "core-dict %s: %llu terms from %zu lines (%zu blank skipped, %zu "
+      "redefined), %llu seg-info bytes, trie %zu units (%zu bytes), %llu "
+      "bytes written\n",
+      options.output.c_str(),
+      static_cast<unsigned long long>(new_seg::CoreDict::GetSize()),
+      stats.lines, stats.skipped_blank, stats.replaced,
+      static_cast<unsigned long long>(new_seg::CoreDict::GetSegInfoSize()),
+      trie->size(), trie->total_size(),
+      static_cast<unsigned long long>(FileBytes(options.output)));
+  new_seg::CoreDict::UnInit();
+  return 0;
+}
+
+int CompileNGram(const DataCompilerOptions& options, const std::string& text) {
+  std::istringstream in(text);
+  new_seg::NGramBuildStats stats;
+  if (!new_seg::NGram::BuildFromStream(in, options.input.c_str(),
+                                       options.max_order, &stats)) {
+    return 1;
+  }
+  if (!new_seg::NGram::Save(options.output.c_str())) {
+    std::fprintf(stderr, "%s: cannot write the n-gram tries\n",
+                 options.output.c_str());
+    return 1;
+  }
+  std::printf("ngram %s0..3: %zu lines (%zu blank skipped, %zu with ids "
+              "beyond order %zu)\n",
+              options.output.c_str(), stats.lines, stats.skipped_blank,
+              stats.beyond_order, options.max_order);
+  for (std::size_t i = 0; i < new_seg::NGram::trie_num_; ++i) {
+    const Darts::DoubleArray* trie = new_seg::NGram::GetTrie(i);
+    std::printf("  trie %zu: %zu entries, %zu units (%zu bytes)\n", i,
+                stats.entries[i], trie->size(), trie->total_size());
+  }
+  new_seg::NGram::UnInit();
+  return 0;
+}
+
+}  // namespace
+
+ParseOutcome ParseDataCompilerArgs(int argc, const char* const* argv,
+                                   DataCompilerOptions* options,
+                                   std::string* error) {
+  std::vector<std::string> positionals;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") return ParseOutcome::kHelp;
+    std::string value;
+    if (arg.compare(0, 11, "--encoding=") == 0) {
+      value = arg.substr(11);
+    } else if (arg == "--encoding") {
+      if (i + 1 == argc) {
+        *error = "--encoding needs a value";
+        return ParseOutcome::kUsageError;
+      }
+      value = argv[++i];
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option '" + arg + "'";
+      return ParseOutcome::kUsageError;
+    } else {
+      positionals.push_back(arg);
+      continue;
+    }
+    if (!ParseEncoding(value, &options->encoding)) {
+      *error = "unknown encoding '" + value + "' (utf8 or gbk)";
+      return ParseOutcome::kUsageError;
+    }
+  }
+  return CheckPositionals(positionals, options, error);
+}
+
+void PrintDataCompilerUsage(std::ostream& out) {
+  out << "Usage: zorvseg-build [--encoding utf8|gbk] SUBCOMMAND ARGS...\n"
+         "\n"
+         "Subcommands:\n"
+         "  core-dict LEXICON.txt OUT.dat\n"
+         "      Compile a lexicon (term TAB type [split positions...] per line)\n"
+         "      into a core dictionary file.\n"
+         "  ngram TABLE.txt MAX_ORDER OUT_BASE\n"
+         "      Compile an n-gram table (cost count id [id...] per line) into\n"
+         "      the four trie files OUT_BASE0 .. OUT_BASE3.\n"
+         "\n"
+         "Options:\n"
+         "  --encoding utf8|gbk  encoding of the input text (default utf8;\n"
+         "                       UTF-8 is converted to GBK for storage)\n"
+         "  -h, --help           show this help\n"
+         "\n"
+         "Exit status: 0 success, 1 failure, 2 usage error.\n";
+}
+
+int RunDataCompiler(const DataCompilerOptions& options) {
+  std::string text;
+  if (!ReadFileAsGbk(options.input, options.encoding, &text)) return 1;
+  if (options.command == DataCompilerOptions::Command::kCoreDict) {
+    return CompileCoreDict(options, text);
+  }
+  return CompileNGram(options, text);
+}
+
+}  // namespace zorvseg_tools

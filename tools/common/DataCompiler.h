@@ -1,0 +1,35 @@
+// zorvseg-build: compiles text lexicons and n-gram tables into the binary
+// files of the data directory.
+#ifndef ZORVSEG_TOOLS_COMMON_DATACOMPILER_H_
+#define ZORVSEG_TOOLS_COMMON_DATACOMPILER_H_
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+
+namespace zorvseg_tools {
+
+enum class InputEncoding { kUtf8, kGbk };
+
+struct DataCompilerOptions {
+  enum class Command { kCoreDict, kNGram };
+  Command command = Command::kCoreDict;
+  std::string input;
+  std::string output;         // core_dict.dat, or the n-gram base path
+  std::size_t max_order = 0;  // n-gram only
+  InputEncoding encoding = InputEncoding::kUtf8;
+};
+
+enum class ParseOutcome { kRun, kHelp, kUsageError };
+
+ParseOutcome ParseDataCompilerArgs(int argc, const char* const* argv,
+                                   DataCompilerOptions* options,
+                                   std::string* error);
+void PrintDataCompilerUsage(std::ostream& out);
+
+// Runs one compilation; returns the exit status (0 success, 1 failure).
+int RunDataCompiler(const DataCompilerOptions& options);
+
+}  // namespace zorvseg_tools
+
+#endif  // ZORVSEG_TOOLS_COMMON_DATACOMPILER_H_

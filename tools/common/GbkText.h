@@ -1,0 +1,23 @@
+// Reads a text file as GBK: UTF-8 input is converted line by line, so that a
+// character GBK cannot hold is reported with its file and line.
+#ifndef ZORVSEG_TOOLS_COMMON_GBKTEXT_H_
+#define ZORVSEG_TOOLS_COMMON_GBKTEXT_H_
+
+#include <string>
+
+#include "common/DataCompiler.h"
+
+namespace zorvseg_tools {
+
+// Reads the whole file into gbk (lines joined by '\n'). False with a message
+// on stderr naming the file (and the line, for a conversion failure).
+bool ReadFileAsGbk(const std::string& path, InputEncoding encoding,
+                   std::string* gbk);
+
+// Converts one line of UTF-8 to GBK; false when it is not valid UTF-8 or
+// holds a character GBK cannot represent.
+bool Utf8LineToGbk(const std::string& utf8, std::string* gbk);
+
+}  // namespace zorvseg_tools
+
+#endif  // ZORVSEG_TOOLS_COMMON_GBKTEXT_H_
