@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dict/CoreDict.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
 #include "text/SentenceNormalizer.h"
@@ -42,9 +43,10 @@ T* NextSlot(T*& items, size_t& size, size_t& capacity) {
   return slot;
 }
 
-// Whether a core-dictionary phrase may be reported whole; the core
-// dictionary decides once it is loaded.
-bool IsReportableCorePhrase(int32_t /*attribute_idx*/) { return false; }
+bool IsReportableCorePhrase(int32_t attribute_idx) {
+  const CoreTermAttribute* attribute = CoreDict::GetValue(attribute_idx);
+  return attribute != nullptr && (attribute->term_type & kReportablePhraseBit) != 0;
+}
 }  // namespace
 
 OmniSegResSaver::OmniSegResSaver(OmniSegNet* seg_net, SegMode* seg_mode,

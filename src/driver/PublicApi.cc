@@ -4,6 +4,8 @@
 #include <new>
 #include <string>
 
+#include "dict/CoreDict.h"
+#include "dict/NGram.h"
 #include "driver/LxSegmentor.h"
 #include "zorvseg.h"
 
@@ -21,9 +23,9 @@ struct LoadStep {
 // The fixed load order of the data directory. LxInitSeg stops at the first
 // loader that fails; what earlier steps loaded stays loaded.
 const LoadStep kLoadOrder[] = {
-    {"core_dict.dat", nullptr},
+    {"core_dict.dat", &CoreDict::Init},
     {"core_rule.dat", nullptr},
-    {"ngram.dat", nullptr},
+    {"ngram.dat", &NGram::Init},
     {"t2s.dat", &SentenceNormalizer::Init},
     {"tag_info.dat", nullptr},
     {"ne_dict.dat", nullptr},
@@ -64,7 +66,11 @@ bool LxInitSeg(const char* data_path) {
   return true;
 }
 
-void LxUnInitSeg() { SentenceNormalizer::UnInit(); }
+void LxUnInitSeg() {
+  CoreDict::UnInit();
+  NGram::UnInit();
+  SentenceNormalizer::UnInit();
+}
 
 HANDLE LxCreateSegHandle(int32_t seg_mode) {
   LxSegmentor* segmentor = new (std::nothrow) LxSegmentor(seg_mode);

@@ -1,9 +1,76 @@
 #include "lattice/OmniSegNetAdjuster.h"
 
+#include "dict/CoreDict.h"
+#include "lattice/OmniSegNet.h"
+#include "text/SentenceNormalizer.h"
+
 namespace new_seg {
 
+namespace {
+const uint16_t kCompoundBit = 0x04;
+const size_t kMaxSplitPositions = 256;
+}  // namespace
+
 int OmniSegNetAdjuster::AdjustOptimalPath() {
-  return seg_net_ == nullptr || normalizer_ == nullptr ? -1 : 0;
+  size_t pos = 0;
+  while (pos < seg_net_->seg_net_size()) {
+    const OmniSegNode* node = seg_net_->GetSegNode(pos);
+    size_t next_len = 0;
+    if (node->is_optimal_seg_node() && AdjustSegNode(pos, *node, next_len) && next_len > 0) {
+      pos += next_len;
+    } else {
+      ++pos;
+    }
+  }
+  return 0;
+}
+
+bool OmniSegNetAdjuster::AdjustSegNode(size_t pos, const OmniSegNode& node, size_t& next_len) {
+  const OmniPhraseItem* chosen = nullptr;
+  for (size_t k = node.phrase_item_size(); k-- > 0;) {
+    const OmniPhraseItem& phrase = node.phrase_items()[k];
+    int32_t id = phrase.phrase_attribute_idx;
+    if (id <= 0 || id >= kReservedIdBase) continue;
+    const OmniSegNode* end = seg_net_->GetSegNode(pos + phrase.phrase_len);
+    if (end == nullptr || !end->is_optimal_seg_node()) continue;
+    const CoreTermAttribute* attribute = CoreDict::GetValue(id);
+    if (attribute == nullptr || (attribute->term_type & kCompoundBit) ||
+        attribute->term_seg_info_index == 0) {
+      continue;
+    }
+    if (chosen == nullptr || phrase.phrase_len > chosen->phrase_len) chosen = &phrase;
+  }
+  if (chosen == nullptr) return false;
+  next_len = chosen->phrase_len;
+  return DoAdjust(pos, chosen->phrase_attribute_idx);
+}
+
+bool OmniSegNetAdjuster::DoAdjust(size_t pos, int32_t attribute_idx) {
+  const CoreTermAttribute* attribute = CoreDict::GetValue(attribute_idx);
+  const uint8_t* list = attribute == nullptr ? nullptr
+                                             : CoreDict::GetSegInfo(attribute->term_seg_info_index);
+  if (list == nullptr) return false;
+  size_t remaining = CoreDict::GetSegInfoSize() - attribute->term_seg_info_index;
+  for (size_t i = 0; i + 1 < remaining && i < kMaxSplitPositions; ++i) {
+    if (list[i] == attribute->term_len) return true;
+    if (list[i + 1] <= list[i] || list[i + 1] > attribute->term_len) return false;
+    size_t start = pos + list[i];
+    size_t length = static_cast<size_t>(list[i + 1] - list[i]);
+    size_t text_len = 0;
+    const char* text = normalizer_->GetSegmentUsedStr(text_len);
+    if (start + length > text_len) return false;
+    int id = CoreDict::ExactMatchSearch(text + start, length);
+    if (id < 0) return false;
+    OmniSegNode* end = seg_net_->GetSegNode(start + length);
+    if (seg_net_->AddTerm(start, length, id, OmniSegItem::TYPE_CJK) != 0) return false;
+    seg_net_->GetSegNode(start)->set_next_term_len(length);
+    end->set_is_optimal_seg_node(true);
+    end->set_optimal_item_idx(end->seg_item_size() - 1);
+    for (size_t inner = start + 1; inner < start + length; ++inner) {
+      seg_net_->GetSegNode(inner)->set_is_optimal_seg_node(false);
+    }
+  }
+  return false;
 }
 
 }  // namespace new_seg

@@ -1,17 +1,325 @@
 #include "lattice/OmniSegNetBuilder.h"
 
+#include <new>
+
+#include "dict/CoreDict.h"
+#include "driver/SegMode.h"
+#include "lattice/OmniSegNet.h"
+
 namespace new_seg {
 
+namespace {
+const size_t kMatchesPerNode = 8;
+const uint16_t kWordBit = 0x01;
+const uint16_t kPhraseBit = 0x02;
+const uint16_t kCompoundBit = 0x04;
+const uint16_t kExhaustiveBit = 0x08;
+const uint16_t kPhraseWithoutAttributeBit = 0x80;
+// Split lists hold one byte per position, so no list is longer than this.
+const size_t kMaxSplitPositions = 256;
+
+bool IsDigit(unsigned char b) { return b >= '0' && b <= '9'; }
+
+// GB18030 four-byte combining marks (lead byte 0x81) that attach to the
+// character before them.
+bool IsAttachedMark(const unsigned char* c) {
+  if (c[0] != 0x81) return false;
+  unsigned char second = c[1], third = c[2], fourth = c[3];
+  if (second == 0x32) {
+    return (third == 0xD3 && (fourth == 0x37 || fourth == 0x39)) ||
+           (third == 0xD5 && fourth == 0x39) ||
+           ((third == 0xD4 || third == 0xD6) && fourth >= 0x30 && fourth <= 0x36);
+  }
+  if (second == 0x30) {
+    return (third == 0xC0 && fourth == 0x39) || (third == 0xC5 && fourth == 0x38) ||
+           (third == 0xC6 && fourth == 0x33);
+  }
+  return second == 0x31 && third == 0xE3 && fourth == 0x34;
+}
+
+// Walks a split-position list: calls part(begin, length) for every part
+// until the position equal to term_len. False when the list is malformed.
+template <typename PartFn>
+bool ForEachPart(const CoreTermAttribute& attribute, PartFn part) {
+  const uint8_t* list = CoreDict::GetSegInfo(attribute.term_seg_info_index);
+  if (list == nullptr || attribute.term_seg_info_index == 0) return false;
+  size_t remaining = CoreDict::GetSegInfoSize() - attribute.term_seg_info_index;
+  for (size_t i = 0; i + 1 < remaining && i < kMaxSplitPositions; ++i) {
+    if (list[i] == attribute.term_len) return true;
+    if (list[i + 1] <= list[i] || list[i + 1] > attribute.term_len) return false;
+    if (!part(list[i], static_cast<size_t>(list[i + 1] - list[i]))) return false;
+  }
+  return false;
+}
+}  // namespace
+
 OmniSegNetBuilder::OmniSegNetBuilder(OmniSegNet* seg_net, SegMode* seg_mode)
-    : seg_net_(seg_net), seg_mode_(seg_mode), fallback_(seg_net) {}
+    : seg_net_(seg_net), seg_mode_(seg_mode), ascii_segmentor_(seg_mode) {}
 
-bool OmniSegNetBuilder::Init() { return true; }
+OmniSegNetBuilder::~OmniSegNetBuilder() {
+  delete[] node_items_buffer_;
+  delete[] omni_seg_table_;
+  delete[] reachable_;
+}
 
-void OmniSegNetBuilder::Clear() {}
+bool OmniSegNetBuilder::Init() {
+  if (inited_) return true;
+  size_t nodes = seg_net_->kMaxSegNetCapacity;
+  omni_seg_table_ = new (std::nothrow) OmniSegTableNode[nodes]();
+  node_items_buffer_ = new (std::nothrow) int32_t[nodes * kMatchesPerNode]();
+  reachable_ = new (std::nothrow) bool[nodes + 1]();
+  if (omni_seg_table_ == nullptr || node_items_buffer_ == nullptr || reachable_ == nullptr) {
+    delete[] omni_seg_table_;
+    delete[] node_items_buffer_;
+    delete[] reachable_;
+    omni_seg_table_ = nullptr;
+    node_items_buffer_ = nullptr;
+    reachable_ = nullptr;
+    return false;
+  }
+  omni_seg_table_capacity_ = nodes;
+  node_items_buffer_capacity_ = nodes * kMatchesPerNode;
+  inited_ = true;
+  return true;
+}
 
-// Without a core dictionary every sentence is cut into characters and runs.
+void OmniSegNetBuilder::Clear() {
+  for (size_t i = 0; i < omni_seg_table_size_; ++i) omni_seg_table_[i].node_size = 0;
+  omni_seg_table_size_ = 0;
+  node_items_buffer_size_ = 0;
+}
+
+size_t OmniSegNetBuilder::feedChar(const char* text, size_t remaining, bool& attach) {
+  const unsigned char* c = reinterpret_cast<const unsigned char*>(text);
+  attach = false;
+  if (remaining <= 1 || c[0] < 0x80) return 1;
+  if (c[0] == 0x80 || c[0] == 0xFF || remaining < 4) return 2;
+  if (IsDigit(c[1]) && c[2] >= 0x81 && c[2] <= 0xFE && IsDigit(c[3])) {
+    attach = IsAttachedMark(c);
+    return 4;
+  }
+  return 2;
+}
+
+size_t OmniSegNetBuilder::get_next_length(const char* text, size_t remaining) {
+  bool attach = false;
+  size_t length = feedChar(text, remaining, attach);
+  while (length < remaining) {
+    size_t next = feedChar(text + length, remaining - length, attach);
+    if (!attach) break;
+    length += next;
+  }
+  return length;
+}
+
 int OmniSegNetBuilder::Build(const char* sentence, size_t len) {
-  return fallback_.Segment(sentence, len) ? 0 : -1;
+  if (!inited_ || len > omni_seg_table_capacity_) return -1;
+  seg_net_->Clear();
+  Clear();
+  int result = BuildOmniSegTable(sentence, len);
+  if (result < 0) return result;
+  result = BuildFromOmniSegTable();
+  if (result < 0) return result;
+  return EnsureCompletePath(sentence, len);
+}
+
+int OmniSegNetBuilder::BuildOmniSegTable(const char* sentence, size_t len) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(sentence);
+  size_t pos = 0;
+  while (pos < len) {
+    size_t cluster = get_next_length(sentence + pos, len - pos);
+    if (cluster > 1) {
+      size_t free_slots = node_items_buffer_capacity_ - node_items_buffer_size_;
+      if (free_slots == 0) return -1;
+      size_t matches = CoreDict::CommonPrefixSearch(sentence + pos, len - pos,
+                                                    node_items_buffer_ + node_items_buffer_size_,
+                                                    free_slots);
+      if (matches > free_slots) return -1;
+      if (matches == 0) {
+        int result = seg_net_->AddTerm(pos, cluster, 0, OmniSegItem::TYPE_CJK);
+        if (result < 0) return result;
+      }
+      // A character with attached marks also gets edges without them, and
+      // only the base character is consumed: each mark is its own cluster.
+      while (cluster > 4) {
+        cluster -= 4;
+        int result = seg_net_->AddTerm(pos, cluster, 0, OmniSegItem::TYPE_CJK);
+        if (result < 0) return result;
+      }
+      omni_seg_table_[pos].node_size = matches;
+      omni_seg_table_[pos].node_items_offset = node_items_buffer_size_;
+      node_items_buffer_size_ += matches;
+      pos += cluster;
+    } else {
+      size_t run_end = pos + 1;
+      while (run_end < len && s[run_end] < 0x80) ++run_end;
+      int result;
+      if (seg_mode_->is_use_whole_mode()) {
+        result = ascii_segmentor_.segment_in_whole(sentence, len, pos, run_end - pos, seg_net_);
+      } else if (seg_mode_->is_use_simple_mode()) {
+        result = ascii_segmentor_.segment_in_simple(sentence, len, pos, run_end - pos, seg_net_);
+      } else {
+        result = ascii_segmentor_.segment(sentence, len, pos, run_end - pos, seg_net_);
+      }
+      if (result < 0) return -2;
+      pos = run_end;
+    }
+  }
+  omni_seg_table_size_ = len;
+  return 0;
+}
+
+int OmniSegNetBuilder::BuildFromOmniSegTable() {
+  size_t pos = 0;
+  while (pos < omni_seg_table_size_) {
+    if (omni_seg_table_[pos].node_size == 0) {
+      ++pos;
+      continue;
+    }
+    int32_t attribute_idx = 0;
+    size_t length = 0;
+    int result = ShouldAllSeg(pos, attribute_idx, length) ? AddAllToSegNet(pos, length)
+                                                          : AddToSegNet(pos, attribute_idx);
+    if (result < 0) return result;
+    pos += length > 0 ? length : 1;
+  }
+  return 0;
+}
+
+bool OmniSegNetBuilder::ShouldAllSeg(size_t pos, int32_t& attribute_idx, size_t& length) const {
+  const int32_t* ids = MatchesAt(pos);
+  for (size_t k = omni_seg_table_[pos].node_size; k-- > 0;) {
+    const CoreTermAttribute* attribute = CoreDict::GetValue(ids[k]);
+    if (attribute == nullptr) continue;
+    attribute_idx = ids[k];
+    length = attribute->term_len;
+    if (attribute->term_type & kExhaustiveBit) return true;
+    if (attribute->term_type & kWordBit) return IsAmbiguousTerm(pos, *attribute);
+    if (attribute->term_type & kCompoundBit) return IsAmbiguousRule(pos, *attribute);
+  }
+  return false;
+}
+
+// A dictionary word starting inside (pos, end) that runs past end.
+bool OmniSegNetBuilder::CrossesRightBoundary(size_t pos, size_t end) const {
+  for (size_t j = pos + 1; j < end && j < omni_seg_table_size_; ++j) {
+    size_t count = omni_seg_table_[j].node_size;
+    if (count == 0) continue;
+    const CoreTermAttribute* longest = CoreDict::GetValue(MatchesAt(j)[count - 1]);
+    if (longest != nullptr && j + longest->term_len > end) return true;
+  }
+  return false;
+}
+
+bool OmniSegNetBuilder::IsAmbiguousTerm(size_t pos, const CoreTermAttribute& attribute) const {
+  size_t end = pos + attribute.term_len;
+  for (size_t i = end - 1; i > pos; --i) {
+    const OmniSegNode* node = seg_net_->GetSegNode(i);
+    if (node == nullptr) continue;
+    if (node->is_candidate_seg_node() || node->is_rule_seg_node() ||
+        node->is_candidate_phrase_node()) {
+      return true;
+    }
+  }
+  return CrossesRightBoundary(pos, end);
+}
+
+bool OmniSegNetBuilder::IsAmbiguousRule(size_t pos, const CoreTermAttribute& attribute) const {
+  size_t end = pos + attribute.term_len;
+  for (size_t i = end - 1; i > pos; --i) {
+    const OmniSegNode* node = seg_net_->GetSegNode(i);
+    if (node == nullptr) continue;
+    if (node->is_candidate_seg_node() || node->is_rule_seg_node()) return true;
+    if (!node->is_candidate_phrase_node()) continue;
+    bool at_split = false;
+    ForEachPart(attribute, [&](size_t begin, size_t length) {
+      if (begin + length == i - pos) at_split = true;
+      return true;
+    });
+    if (!at_split) return true;
+  }
+  return CrossesRightBoundary(pos, end);
+}
+
+int OmniSegNetBuilder::AddToSegNet(size_t pos, int32_t attribute_idx) {
+  const CoreTermAttribute* attribute = CoreDict::GetValue(attribute_idx);
+  if (attribute == nullptr) return 0;
+  if (attribute->term_type & kWordBit) return _AddToSegNet(pos, attribute->term_len);
+  if (!(attribute->term_type & kCompoundBit)) return 0;
+  int result = 0;
+  ForEachPart(*attribute, [&](size_t begin, size_t length) {
+    result = _AddToSegNet(pos + begin, length);
+    return result >= 0;
+  });
+  return result;
+}
+
+int OmniSegNetBuilder::AddDictionaryPhrase(size_t pos, int32_t id,
+                                           const CoreTermAttribute& attribute) {
+  int32_t phrase_id = (attribute.term_type & kPhraseWithoutAttributeBit) ? -1 : id;
+  return seg_net_->AddPhrase(pos, attribute.term_len, phrase_id);
+}
+
+int OmniSegNetBuilder::_AddToSegNet(size_t pos, size_t length) {
+  if (pos >= omni_seg_table_size_) return 0;
+  const int32_t* ids = MatchesAt(pos);
+  int result = 0;
+  for (size_t k = omni_seg_table_[pos].node_size; k-- > 0;) {
+    const CoreTermAttribute* attribute = CoreDict::GetValue(ids[k]);
+    if (attribute == nullptr) continue;
+    if (attribute->term_type & kPhraseBit) {
+      result = AddDictionaryPhrase(pos, ids[k], *attribute);
+      if (result < 0) return result;
+    } else if ((attribute->term_type & kWordBit) && attribute->term_len == length) {
+      return seg_net_->AddTerm(pos, length, ids[k], OmniSegItem::TYPE_CJK);
+    }
+  }
+  return result;
+}
+
+int OmniSegNetBuilder::AddAllToSegNet(size_t pos, size_t length) {
+  for (size_t q = pos; q < pos + length && q < omni_seg_table_size_; ++q) {
+    const int32_t* ids = MatchesAt(q);
+    for (size_t k = omni_seg_table_[q].node_size; k-- > 0;) {
+      const CoreTermAttribute* attribute = CoreDict::GetValue(ids[k]);
+      if (attribute == nullptr) continue;
+      int result = 0;
+      if (attribute->term_type & kWordBit) {
+        result = seg_net_->AddTerm(q, attribute->term_len, ids[k], OmniSegItem::TYPE_CJK);
+      } else if (attribute->term_type & kPhraseBit) {
+        result = AddDictionaryPhrase(q, ids[k], *attribute);
+      }
+      if (result < 0) return result;
+    }
+  }
+  return 0;
+}
+
+int OmniSegNetBuilder::EnsureCompletePath(const char* sentence, size_t len) {
+  if (len == 0) return 0;
+  reachable_[0] = true;
+  for (size_t pos = 1; pos <= len; ++pos) {
+    reachable_[pos] = false;
+    const OmniSegNode* node = seg_net_->GetSegNode(pos);
+    for (size_t k = 0; node != nullptr && k < node->seg_item_size(); ++k) {
+      if (reachable_[node->seg_items()[k].term_begin_pos]) {
+        reachable_[pos] = true;
+        break;
+      }
+    }
+  }
+  if (reachable_[len]) return 0;
+  // Give every character an edge of its own wherever none ends at its end.
+  size_t pos = 0;
+  while (pos < len) {
+    size_t cluster = get_next_length(sentence + pos, len - pos);
+    if (!reachable_[pos + cluster]) {
+      int result = seg_net_->AddTerm(pos, cluster, 0, OmniSegItem::TYPE_CJK);
+      if (result < 0) return result;
+    }
+    pos += cluster;
+  }
+  return 0;
 }
 
 }  // namespace new_seg

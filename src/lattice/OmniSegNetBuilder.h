@@ -1,29 +1,76 @@
-// Fills the lattice of a sentence with every candidate word and phrase.
+// Fills the lattice of a sentence with its candidate words and phrases:
+// core-dictionary matches at every character, trusted as the dictionary
+// cuts them where the span is unambiguous and all added where it is not,
+// and the ASCII segmentor's edges for ASCII runs.
 #ifndef ZORVSEG_LATTICE_OMNISEGNETBUILDER_H_
 #define ZORVSEG_LATTICE_OMNISEGNETBUILDER_H_
 
 #include <cstddef>
+#include <cstdint>
 
-#include "lattice/OmniSegSingleWord.h"
+#include "ascii/AsciiSegmentor.h"
 
 namespace new_seg {
 
 class OmniSegNet;
 class SegMode;
+struct CoreTermAttribute;
+
+// The dictionary matches that start at one byte position.
+struct OmniSegTableNode {
+  size_t node_size;          // number of matches; 0 off character starts
+  size_t node_items_offset;  // first id in the match buffer
+};
 
 class OmniSegNetBuilder {
  public:
   OmniSegNetBuilder(OmniSegNet* seg_net, SegMode* seg_mode);
+  ~OmniSegNetBuilder();
+  OmniSegNetBuilder(const OmniSegNetBuilder&) = delete;
+  OmniSegNetBuilder& operator=(const OmniSegNetBuilder&) = delete;
 
   bool Init();
   void Clear();
-  // 0 on success, negative when the lattice runs out of room or memory.
+  // 0 on success; -1 for a sentence longer than the lattice, an
+  // uninitialised builder or a full buffer; -2 when the ASCII segmentor fails.
   int Build(const char* sentence, size_t len);
 
+  // Byte length of the next character; sets attach when it is a four-byte
+  // combining mark that belongs to the character before it.
+  static size_t feedChar(const char* text, size_t remaining, bool& attach);
+  // A character with every combining mark that directly follows it.
+  static size_t get_next_length(const char* text, size_t remaining);
+
  private:
+  int BuildOmniSegTable(const char* sentence, size_t len);
+  int BuildFromOmniSegTable();
+  bool ShouldAllSeg(size_t pos, int32_t& attribute_idx, size_t& length) const;
+  bool IsAmbiguousTerm(size_t pos, const CoreTermAttribute& attribute) const;
+  bool IsAmbiguousRule(size_t pos, const CoreTermAttribute& attribute) const;
+  bool CrossesRightBoundary(size_t pos, size_t end) const;
+  int AddToSegNet(size_t pos, int32_t attribute_idx);
+  int AddAllToSegNet(size_t pos, size_t length);
+  int _AddToSegNet(size_t pos, size_t length);
+  int AddDictionaryPhrase(size_t pos, int32_t id, const CoreTermAttribute& attribute);
+  // Adds one-character edges where a sentence would otherwise have no path
+  // (a dictionary whose only entries at some character are phrases).
+  int EnsureCompletePath(const char* sentence, size_t len);
+
+  const int32_t* MatchesAt(size_t pos) const {
+    return node_items_buffer_ + omni_seg_table_[pos].node_items_offset;
+  }
+
   OmniSegNet* seg_net_;
   SegMode* seg_mode_;
-  OmniSegSingleWord fallback_;
+  AsciiSegmentor ascii_segmentor_;
+  int32_t* node_items_buffer_ = nullptr;
+  size_t node_items_buffer_size_ = 0;
+  size_t node_items_buffer_capacity_ = 0;
+  OmniSegTableNode* omni_seg_table_ = nullptr;
+  size_t omni_seg_table_size_ = 0;
+  size_t omni_seg_table_capacity_ = 0;
+  bool* reachable_ = nullptr;
+  bool inited_ = false;
 };
 
 }  // namespace new_seg

@@ -1,19 +1,34 @@
-// Finds the cheapest path through the lattice.
+// Finds the cheapest path through the lattice with n-gram word-transition
+// costs and a penalty for words that cut through a candidate phrase, and
+// records it in the nodes.
 #ifndef ZORVSEG_LATTICE_OMNISEGNETSEARCHER_H_
 #define ZORVSEG_LATTICE_OMNISEGNETSEARCHER_H_
+
+#include <cstddef>
 
 namespace new_seg {
 
 class OmniSegNet;
+struct OmniSegItem;
 
 class OmniSegNetSearcher {
  public:
-  explicit OmniSegNetSearcher(OmniSegNet* seg_net) : seg_net_(seg_net) {}
-  // 0 on success, negative on failure.
+  explicit OmniSegNetSearcher(OmniSegNet* seg_net);
+
+  // 0 on success, negative when the start edge cannot be added, -9 when no
+  // complete path exists.
   int Search();
+  int FindOptimalPath();
+  bool SetOptimalPath();
+  // True, with the item's weight_discount set, when a phrase crosses it.
+  bool GetSegItemDiscount(OmniSegItem& item) const;
 
  private:
+  static constexpr size_t kWeightDiscountsLen = 8;
+
   OmniSegNet* seg_net_;
+  size_t weight_discounts_len_ = kWeightDiscountsLen;
+  float weight_discounts_[kWeightDiscountsLen];
 };
 
 }  // namespace new_seg

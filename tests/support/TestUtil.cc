@@ -5,7 +5,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
+#include <sstream>
 #include <stdexcept>
+
+#include "dict/CoreDict.h"
+#include "dict/NGram.h"
 
 namespace testutil {
 
@@ -51,13 +56,49 @@ static std::string Iconv(const std::string& in, const char* to, const char* from
 std::string Utf8ToGbk(const std::string& utf8) { return Iconv(utf8, "GB18030", "UTF-8"); }
 std::string GbkToUtf8(const std::string& gbk) { return Iconv(gbk, "UTF-8", "GB18030"); }
 
-void WriteMinimalDataDir(const TempDir& dir) {
+void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_lines,
+                  const std::vector<std::string>& ngram_lines) {
   std::string t2s;
   for (const char* pair : {"愛爱", "國国", "們们"}) {
     std::string gbk = Utf8ToGbk(pair);
     t2s += gbk.substr(0, 2) + "\t" + gbk.substr(2, 2) + "\n";
   }
   dir.Write("t2s.dat", t2s);
+
+  std::string lexicon;
+  for (const std::string& line : lexicon_lines) lexicon += Utf8ToGbk(line) + "\n";
+  std::istringstream lexicon_in(lexicon);
+  std::string ngram;
+  for (const std::string& line : ngram_lines) ngram += line + "\n";
+  std::istringstream ngram_in(ngram);
+  bool built = new_seg::CoreDict::BuildFromStream(lexicon_in, "test lexicon") &&
+               new_seg::CoreDict::Save((dir.path() + "/core_dict.dat").c_str()) &&
+               new_seg::NGram::BuildFromStream(ngram_in, "test n-grams", 2) &&
+               new_seg::NGram::Save((dir.path() + "/ngram.dat").c_str());
+  new_seg::CoreDict::UnInit();
+  new_seg::NGram::UnInit();
+  if (!built) throw std::runtime_error("cannot build the test data directory");
+}
+
+int WordId(const std::vector<std::string>& words_utf8, const std::string& word) {
+  std::vector<std::string> sorted;
+  for (const std::string& w : words_utf8) sorted.push_back(Utf8ToGbk(w));
+  std::sort(sorted.begin(), sorted.end());
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  auto it = std::lower_bound(sorted.begin(), sorted.end(), Utf8ToGbk(word));
+  if (it == sorted.end() || *it != Utf8ToGbk(word)) return -1;
+  return static_cast<int>(it - sorted.begin()) + 1;
+}
+
+void WriteMinimalDataDir(const TempDir& dir) {
+  // A few words, each with a single-word cost; enough for a dictionary path.
+  const std::vector<std::string> words = {"我", "爱", "北京", "天安门", "天安"};
+  std::vector<std::string> lexicon, ngram;
+  for (const std::string& w : words) {
+    lexicon.push_back(w + "\t1");
+    ngram.push_back("8 1 " + std::to_string(WordId(words, w)));
+  }
+  WriteDataDir(dir, lexicon, ngram);
 }
 
 }  // namespace testutil

@@ -28,8 +28,15 @@ class TempDir {
 std::string Utf8ToGbk(const std::string& utf8);
 std::string GbkToUtf8(const std::string& gbk);
 
-// A data directory with the resources the library needs, built from small
-// hand-written sources: t2s.dat maps a few traditional characters.
+// A data directory built through the library's own build code: t2s.dat
+// maps a few traditional characters; the lexicon lines ("word<TAB>type
+// [split positions]", UTF-8, converted to GBK) and the n-gram lines
+// ("cost count id [id]") are compiled as given.
+void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_lines,
+                  const std::vector<std::string>& ngram_lines);
+// The core-dictionary id a word gets among the given lexicon words.
+int WordId(const std::vector<std::string>& words_utf8, const std::string& word);
+// A small data directory: a few words with single-word costs.
 void WriteMinimalDataDir(const TempDir& dir);
 
 }  // namespace testutil

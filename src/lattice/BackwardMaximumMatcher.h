@@ -1,0 +1,22 @@
+// Greedy longest-match segmentation over the core dictionary, from the end
+// of the text. Not used by the pipeline; offered to client code.
+#ifndef ZORVSEG_LATTICE_BACKWARDMAXIMUMMATCHER_H_
+#define ZORVSEG_LATTICE_BACKWARDMAXIMUMMATCHER_H_
+
+#include <cstddef>
+#include <vector>
+
+namespace new_seg {
+
+class BackwardMaximumMatcher {
+ public:
+  // Appends the end offset of every token in ascending order (the last is
+  // the length); returns the list's new size.
+  size_t Segment(const char* text, size_t length, std::vector<size_t>& ends) const;
+  // Length of the longest dictionary word that is a suffix of the text.
+  size_t _FindMaxPos(const char* text, size_t length) const;
+};
+
+}  // namespace new_seg
+
+#endif  // ZORVSEG_LATTICE_BACKWARDMAXIMUMMATCHER_H_
