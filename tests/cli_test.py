@@ -48,6 +48,30 @@ class SegmenterCli(unittest.TestCase):
         out = zorvseg(stdin="ＡＢＣ愛\n".encode()).stdout.decode()
         self.assertEqual(out.strip().replace(" ", ""), "ABC爱")
 
+    def test_dictionary_mode_with_the_built_data(self):
+        out = zorvseg("--data", ARGS.data,
+                      stdin="我爱北京天安门\n今天的天气很好。\n".encode()).stdout.decode()
+        self.assertEqual(out, "我 爱 北京 天安门\n今天 的 天气 很 好 。\n")
+
+    def test_data_compiled_by_zorvseg_build(self):
+        build = os.path.join(ARGS.bin, "zorvseg-build")
+        with tempfile.TemporaryDirectory() as d:
+            with open(os.path.join(d, "lex.txt"), "w", encoding="utf-8") as f:
+                f.write("研究\t1\n研究生\t1\n生命\t1\n起源\t1\n")
+            # ids follow GBK byte order: 起源=1, 生命=2, 研究=3, 研究生=4
+            with open(os.path.join(d, "ngram.txt"), "w", encoding="utf-8") as f:
+                f.write("5 1 1\n5 1 2\n5 1 3\n6 1 4\n")
+            subprocess.run([build, "core-dict", os.path.join(d, "lex.txt"),
+                            os.path.join(d, "core_dict.dat")], check=True, capture_output=True)
+            subprocess.run([build, "ngram", os.path.join(d, "ngram.txt"), "2",
+                            os.path.join(d, "ngram.dat")], check=True, capture_output=True)
+            with open(os.path.join(ARGS.data, "t2s.dat"), "rb") as src, \
+                    open(os.path.join(d, "t2s.dat"), "wb") as dst:
+                dst.write(src.read())
+            out = zorvseg("--data", d, "--mode", "0",
+                          stdin="研究生命起源\n".encode()).stdout.decode()
+            self.assertEqual(out, "研究 生命 起源\n")
+
     def test_bad_data_directory_fails_clearly(self):
         proc = zorvseg("--data", "/nonexistent/dir", stdin=b"x\n", check=False)
         self.assertEqual(proc.returncode, 1)

@@ -11,6 +11,26 @@ const uint16_t kCompoundBit = 0x04;
 const size_t kMaxSplitPositions = 256;
 }  // namespace
 
+// The parts before start were re-cut, so the path word that covered start
+// now begins before it. Join start to the next path node with one word so
+// the path stays whole (the rest of that word keeps its earlier extent).
+void OmniSegNetAdjuster::ReconnectFrom(size_t start) {
+  OmniSegNode* start_node = seg_net_->GetSegNode(start);
+  if (start_node == nullptr || start_node->next_term_len() != 0) return;
+  size_t end = start + 1;
+  while (end < seg_net_->seg_net_size() && !seg_net_->GetSegNode(end)->is_optimal_seg_node()) {
+    ++end;
+  }
+  if (end >= seg_net_->seg_net_size() || start == 0) return;
+  size_t text_len = 0;
+  const char* text = normalizer_->GetSegmentUsedStr(text_len);
+  int id = end <= text_len ? CoreDict::ExactMatchSearch(text + start, end - start) : -1;
+  OmniSegNode* end_node = seg_net_->GetSegNode(end);
+  if (seg_net_->AddTerm(start, end - start, id < 0 ? 0 : id, OmniSegItem::TYPE_CJK) != 0) return;
+  end_node->set_optimal_item_idx(end_node->seg_item_size() - 1);
+  start_node->set_next_term_len(end - start);
+}
+
 int OmniSegNetAdjuster::AdjustOptimalPath() {
   size_t pos = 0;
   while (pos < seg_net_->seg_net_size()) {
@@ -60,7 +80,10 @@ bool OmniSegNetAdjuster::DoAdjust(size_t pos, int32_t attribute_idx) {
     const char* text = normalizer_->GetSegmentUsedStr(text_len);
     if (start + length > text_len) return false;
     int id = CoreDict::ExactMatchSearch(text + start, length);
-    if (id < 0) return false;
+    if (id < 0) {
+      ReconnectFrom(start);
+      return false;
+    }
     OmniSegNode* end = seg_net_->GetSegNode(start + length);
     if (seg_net_->AddTerm(start, length, id, OmniSegItem::TYPE_CJK) != 0) return false;
     seg_net_->GetSegNode(start)->set_next_term_len(length);

@@ -27,6 +27,8 @@ class OmniSegNetAdjuster {
   bool DoAdjust(size_t pos, int32_t attribute_idx);
 
  private:
+  void ReconnectFrom(size_t start);
+
   OmniSegNet* seg_net_;
   SentenceNormalizer* normalizer_;
 };
