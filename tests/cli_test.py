@@ -2,6 +2,7 @@
 """End-to-end checks of the command-line tools, run by ctest."""
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -101,6 +102,93 @@ class SegmenterCli(unittest.TestCase):
         proc = zorvseg("--data", ARGS.data, "--mode", "2", stdin=data)
         self.assertEqual(proc.stdout.count(b"\n"), 1)
         self.assertIn(b"\x00", proc.stdout)
+
+
+CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared",
+                      "corpora", "pd1998-01", "199801.utf8.txt")
+
+
+def train(corpus_path, out_dir, *extra):
+    shutil.copy(os.path.join(ARGS.data, "t2s.dat"), out_dir)
+    cmd = [os.path.join(ARGS.bin, "zorvseg-train"), *extra, corpus_path, out_dir]
+    return subprocess.run(cmd, capture_output=True, timeout=300)
+
+
+class Trainer(unittest.TestCase):
+    # Made-up lines in the corpus format, with the defects real corpora have.
+    SAMPLE = (
+        "20990101-01-001-001/m  我们/r  研究/v  生命/n  起源/n  。/w  \r\n"
+        "\r\n"
+        "20990101-01-001-002/m  [中华/nz  人民/n  共和国/n]ns  成立/v  ２０/m  年/q  \n"
+        "20990101-01-001-003/m  惠（君音）/nr  说/v  broken  /w  x/  ｗｏｒｌｄ/nx  \n"
+        "20990102-01-001-001/m  held/v  out/v  \n"
+        "20990101-01-001-004/m  [未/d  闭合/v  \n")
+
+    def run_sample(self, out_dir, *extra):
+        corpus = os.path.join(out_dir, "corpus.txt")
+        with open(corpus, "w", encoding="utf-8", newline="") as f:
+            f.write(self.SAMPLE)
+        return train(corpus, out_dir, "--hold-out-days", "20990102", *extra)
+
+    def test_summary_counts_what_was_skipped(self):
+        with tempfile.TemporaryDirectory() as d:
+            proc = self.run_sample(d)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            summary = proc.stdout.decode()
+            self.assertIn("4 sentences trained, 1 held out, 1 empty", summary)
+            self.assertIn("3 malformed tokens", summary)
+            self.assertIn("1 sound notes reduced", summary)
+            self.assertIn("1 unbalanced brackets", summary)
+            self.assertIn("1 phrases", summary)
+
+    def test_trained_directory_segments_and_recuts_compounds(self):
+        with tempfile.TemporaryDirectory() as d:
+            self.assertEqual(self.run_sample(d, "--sources", d).returncode, 0)
+            out = zorvseg("--data", d, "--mode", "08200314",
+                          stdin="我们研究中华人民共和国。\n".encode()).stdout.decode()
+            self.assertEqual(out, "我们 研究 中华 人民 共和国 。\n")
+            mix = zorvseg("--data", d, "--mode", "08200314", "--format", "mix",
+                          stdin="中华人民共和国成立\n".encode()).stdout.decode()
+            self.assertEqual(mix, "中华人民共和国 成立\n")
+            with open(os.path.join(d, "train_words.txt"), encoding="utf-8") as f:
+                words = f.read().split()
+            self.assertIn("world", words)  # full-width letters normalised
+            self.assertIn("惠", words)     # sound note removed
+            self.assertNotIn("held", words)
+
+    def test_output_is_deterministic(self):
+        outputs = []
+        for _ in range(2):
+            with tempfile.TemporaryDirectory() as d:
+                self.assertEqual(self.run_sample(d).returncode, 0)
+                files = []
+                for name in ("core_dict.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2",
+                             "ngram.dat3"):
+                    with open(os.path.join(d, name), "rb") as f:
+                        files.append(f.read())
+                outputs.append(files)
+        self.assertEqual(outputs[0], outputs[1])
+
+    @unittest.skipUnless(os.path.exists(CORPUS), "corpus not present")
+    def test_slice_of_the_real_corpus(self):
+        with tempfile.TemporaryDirectory() as d:
+            corpus_slice = os.path.join(d, "slice.txt")
+            with open(CORPUS, "rb") as src, open(corpus_slice, "wb") as dst:
+                dst.write(b"\n".join(src.read().split(b"\n")[:400]))
+            proc = train(corpus_slice, d, "--hold-out-lines", "1-20")
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            self.assertRegex(proc.stdout.decode(), r"corpus: 400 lines, \d+ sentences trained, "
+                                                    r"(1\d|20) held out")
+            out = zorvseg("--data", d, stdin="中国共产党\n".encode()).stdout.decode()
+            self.assertTrue(out.strip())
+
+    def test_bad_invocations(self):
+        with tempfile.TemporaryDirectory() as d:
+            self.assertEqual(train(os.path.join(d, "missing.txt"), d).returncode, 1)
+            empty = os.path.join(d, "empty.txt")
+            open(empty, "w").close()
+            self.assertEqual(train(empty, d).returncode, 1)
+            self.assertEqual(train(empty, d, "--hold-out-days", "1998").returncode, 2)
 
 
 def main():

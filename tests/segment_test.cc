@@ -109,6 +109,16 @@ TEST_F(SegmentTest, UnknownCharactersGetEdgesOfTheirOwn) {
   EXPECT_EQ(Basic("abc北京123"), "abc 北京 123");
 }
 
+TEST_F(SegmentTest, WordsThatStartWithAsciiAreFound) {
+  Load({{"1月", "1", 4}, {"t恤", "1", 4}, {"月", "1", 6}, {"恤", "1", 12}, {"衫", "1", 6}});
+  EXPECT_EQ(Basic("1月"), "1月");
+  EXPECT_EQ(Basic("买t恤衫"), "买 t恤 衫");
+  // Only words running on past the ASCII run count, from a token start.
+  EXPECT_EQ(Basic("11月"), "11 月");
+  EXPECT_EQ(Basic("ab 1月"), "ab   1月");
+  EXPECT_EQ(Basic("1"), "1");
+}
+
 TEST_F(SegmentTest, PhraseWithSplitPositionsIsRecutAndReportedWhole) {
   // 中华人民共和国 is a reportable phrase (0x02 | 0x100) cut 0 4 8 14.
   Load({{"中华人民共和国", "258 0 4 8 14", 3}, {"中华人民", "1", 4}, {"中华", "1", 6},

@@ -19,6 +19,9 @@ const uint16_t kPhraseWithoutAttributeBit = 0x80;
 const size_t kMaxSplitPositions = 256;
 
 bool IsDigit(unsigned char b) { return b >= '0' && b <= '9'; }
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // GB18030 four-byte combining marks (lead byte 0x81) that attach to the
 // character before them.
@@ -162,10 +165,38 @@ int OmniSegNetBuilder::BuildOmniSegTable(const char* sentence, size_t len) {
         result = ascii_segmentor_.segment(sentence, len, pos, run_end - pos, seg_net_);
       }
       if (result < 0) return -2;
+      if (run_end < len && FindAsciiLedWords(sentence, len, pos, run_end) < 0) return -1;
       pos = run_end;
     }
   }
   omni_seg_table_size_ = len;
+  return 0;
+}
+
+// Dictionary words that start with ASCII and run on into the text after
+// the run ("t恤", "b超", "1月") are found at the start of each letter or
+// digit token of the run; only matches that end past the run are kept,
+// as the ASCII segmentor owns everything inside it.
+int OmniSegNetBuilder::FindAsciiLedWords(const char* sentence, size_t len, size_t run_start,
+                                         size_t run_end) {
+  for (size_t pos = run_start; pos < run_end; ++pos) {
+    bool token_start = IsAsciiAlnum(sentence[pos]) &&
+                       (pos == run_start || !IsAsciiAlnum(sentence[pos - 1]));
+    if (!token_start) continue;
+    size_t free_slots = node_items_buffer_capacity_ - node_items_buffer_size_;
+    if (free_slots == 0) return -1;
+    int32_t* found = node_items_buffer_ + node_items_buffer_size_;
+    size_t matches = CoreDict::CommonPrefixSearch(sentence + pos, len - pos, found, free_slots);
+    if (matches > free_slots) return -1;
+    size_t kept = 0;
+    for (size_t k = 0; k < matches; ++k) {
+      const CoreTermAttribute* attribute = CoreDict::GetValue(found[k]);
+      if (attribute != nullptr && pos + attribute->term_len > run_end) found[kept++] = found[k];
+    }
+    omni_seg_table_[pos].node_size = kept;
+    omni_seg_table_[pos].node_items_offset = node_items_buffer_size_;
+    node_items_buffer_size_ += kept;
+  }
   return 0;
 }
 

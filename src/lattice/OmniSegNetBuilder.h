@@ -43,6 +43,7 @@ class OmniSegNetBuilder {
 
  private:
   int BuildOmniSegTable(const char* sentence, size_t len);
+  int FindAsciiLedWords(const char* sentence, size_t len, size_t run_start, size_t run_end);
   int BuildFromOmniSegTable();
   bool ShouldAllSeg(size_t pos, int32_t& attribute_idx, size_t& length) const;
   bool IsAmbiguousTerm(size_t pos, const CoreTermAttribute& attribute) const;

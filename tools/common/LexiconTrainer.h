@@ -1,0 +1,67 @@
+// Turns a training corpus into the core dictionary and the n-gram model:
+// words normalised exactly as the library normalises input, bracketed
+// compounds as phrases with split positions, and word and word-pair costs
+// estimated from the counts.
+#ifndef ZORVSEG_TOOLS_COMMON_LEXICONTRAINER_H_
+#define ZORVSEG_TOOLS_COMMON_LEXICONTRAINER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "common/TrainingCorpus.h"
+
+namespace zorvseg_tools {
+
+struct LexiconStats {
+  size_t tokens = 0;
+  size_t words = 0;             // distinct words in the lexicon
+  size_t phrases = 0;           // compounds entered as phrases
+  size_t compounds_as_words = 0;  // compounds that are more often plain words
+  size_t long_compounds = 0;    // compounds too long for one-byte split positions
+  size_t four_byte_words = 0;   // words holding characters outside GBK
+  size_t pairs = 0;             // distinct word pairs, sentence starts included
+  size_t sentence_starts = 0;
+};
+
+class LexiconTrainer {
+ public:
+  // The normaliser must be loaded (its table) before training.
+  explicit LexiconTrainer(int32_t normalise_mode) : normalise_mode_(normalise_mode) {}
+
+  void Count(const std::vector<CorpusSentence>& sentences);
+  // The text lexicon (GB18030 bytes) in the core dictionary's format.
+  std::string LexiconText();
+  // The n-gram table in the compiler's format; ids come from the core
+  // dictionary, which must be built from LexiconText() first.
+  std::string NGramText();
+  // Normalised words in UTF-8, one per line, sorted: the vocabulary for
+  // out-of-vocabulary measurements.
+  std::string WordListUtf8() const;
+
+  const LexiconStats& stats() const { return stats_; }
+
+  // The library's view of a corpus word: GB18030, normalised.
+  std::string Normalise(const std::string& utf8);
+
+ private:
+  struct PhraseCount {
+    std::vector<uint8_t> splits;
+    size_t count = 0;
+  };
+
+  int32_t normalise_mode_;
+  std::map<std::string, size_t> word_counts_;
+  std::map<std::string, PhraseCount> phrase_counts_;
+  std::vector<std::vector<std::string>> sentences_;  // normalised words
+  std::unordered_map<std::string, std::string> normalised_;
+  LexiconStats stats_;
+};
+
+}  // namespace zorvseg_tools
+
+#endif  // ZORVSEG_TOOLS_COMMON_LEXICONTRAINER_H_

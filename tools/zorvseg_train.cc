@@ -1,0 +1,208 @@
+// zorvseg-train: trains the core dictionary and the n-gram model of a data
+// directory from a segmented (and optionally tagged) corpus.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/LexiconTrainer.h"
+#include "common/TrainingCorpus.h"
+#include "dict/CoreDict.h"
+#include "dict/NGram.h"
+#include "driver/SegMode.h"
+#include "text/SentenceNormalizer.h"
+
+namespace {
+
+struct Options {
+  std::string corpus;
+  std::string out_dir;
+  std::string sources_dir;  // text sources and the training word list
+  std::string t2s;          // table the normaliser uses; default OUT/t2s.dat
+  zorvseg_tools::CorpusOptions corpus_options;
+  int32_t mode = new_seg::SegMode::kDefaultMode;
+};
+
+const char kUsage[] =
+    "usage: zorvseg-train [options] CORPUS OUT_DIR\n"
+    "\n"
+    "Trains core_dict.dat and ngram.dat0..3 of the data directory OUT_DIR from\n"
+    "CORPUS, through the library's own build code.\n"
+    "\n"
+    "  --format pd|words     People's Daily (id, word/tag tokens, [compounds]tag;\n"
+    "                        default) or plain words separated by spaces\n"
+    "  --gbk                 the corpus is GBK (default UTF-8)\n"
+    "  --hold-out-days LIST  comma-separated days YYYYMMDD not trained on\n"
+    "                        (People's Daily paragraph ids)\n"
+    "  --hold-out-lines A-B  1-based line range not trained on\n"
+    "  --mode HEX            mode whose normalisation the words get (default\n"
+    "                        0x08212314: full-width to half-width, traditional\n"
+    "                        to simplified; lower case always)\n"
+    "  --t2s FILE            traditional-to-simplified table (default OUT_DIR/t2s.dat)\n"
+    "  --sources DIR         also write the text sources (lexicon.txt, ngram.txt,\n"
+    "                        GB18030) and train_words.txt (UTF-8 vocabulary) there\n"
+    "  --help                show this help\n"
+    "\n"
+    "Costs are negative base-2 log probabilities: words by relative frequency,\n"
+    "pairs (sentence starts included) by absolute discounting, id 0 as a word\n"
+    "seen once. The same input gives byte-identical files.\n";
+
+bool ParseDays(const std::string& list, std::set<std::string>& days) {
+  std::istringstream in(list);
+  std::string day;
+  while (std::getline(in, day, ',')) {
+    if (day.size() != 8 || day.find_first_not_of("0123456789") != std::string::npos) return false;
+    days.insert(day);
+  }
+  return true;
+}
+
+bool ParseRange(const std::string& text, size_t& first, size_t& last) {
+  char* end = nullptr;
+  errno = 0;
+  first = strtoul(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '-') return false;
+  last = strtoul(end + 1, &end, 10);
+  return errno == 0 && *end == '\0' && first >= 1 && first <= last;
+}
+
+// 0 run, 1 help, 2 usage error.
+int ParseOptions(int argc, char** argv, Options& o) {
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    const char* v = nullptr;
+    if (arg == "--help" || arg == "-h") {
+      fputs(kUsage, stdout);
+      return 1;
+    } else if (arg == "--gbk") {
+      o.corpus_options.gbk = true;
+    } else if (arg == "--format") {
+      if ((v = value()) == nullptr || (std::string(v) != "pd" && std::string(v) != "words")) {
+        fprintf(stderr, "zorvseg-train: --format wants pd or words\n");
+        return 2;
+      }
+      o.corpus_options.people_daily = std::string(v) == "pd";
+    } else if (arg == "--hold-out-days") {
+      if ((v = value()) == nullptr || !ParseDays(v, o.corpus_options.held_out_days)) {
+        fprintf(stderr, "zorvseg-train: --hold-out-days wants YYYYMMDD[,YYYYMMDD...]\n");
+        return 2;
+      }
+    } else if (arg == "--hold-out-lines") {
+      if ((v = value()) == nullptr || !ParseRange(v, o.corpus_options.held_out_first_line,
+                                                  o.corpus_options.held_out_last_line)) {
+        fprintf(stderr, "zorvseg-train: --hold-out-lines wants FIRST-LAST (1-based)\n");
+        return 2;
+      }
+    } else if (arg == "--mode") {
+      char* end = nullptr;
+      if ((v = value()) == nullptr || (o.mode = static_cast<int32_t>(strtoul(v, &end, 16)),
+                                       *end != '\0')) {
+        fprintf(stderr, "zorvseg-train: --mode wants a hexadecimal number\n");
+        return 2;
+      }
+    } else if (arg == "--t2s") {
+      if ((v = value()) == nullptr) return 2;
+      o.t2s = v;
+    } else if (arg == "--sources") {
+      if ((v = value()) == nullptr) return 2;
+      o.sources_dir = v;
+    } else if (!arg.empty() && arg[0] == '-') {
+      fprintf(stderr, "zorvseg-train: unknown option '%s'\n%s", arg.c_str(), kUsage);
+      return 2;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 2) {
+    fprintf(stderr, "zorvseg-train: want CORPUS and OUT_DIR\n%s", kUsage);
+    return 2;
+  }
+  o.corpus = positional[0];
+  o.out_dir = positional[1];
+  if (o.t2s.empty()) o.t2s = o.out_dir + "/t2s.dat";
+  return 0;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::string tmp = path + ".tmp";
+  std::ofstream out(tmp, std::ios::binary);
+  out << text;
+  out.close();
+  if (!out || std::rename(tmp.c_str(), path.c_str()) != 0) {
+    fprintf(stderr, "zorvseg-train: cannot write %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
+void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::LexiconStats& l,
+                  size_t sentences) {
+  printf("corpus: %zu lines, %zu sentences trained, %zu held out, %zu empty\n", c.lines,
+         sentences, c.held_out_lines, c.empty_lines);
+  printf("skipped or mapped: %zu malformed tokens, %zu CR bytes, %zu sound notes reduced, "
+         "%zu unbalanced brackets, %zu lines with invalid bytes\n",
+         c.malformed_tokens, c.cr_bytes, c.sound_notes, c.unbalanced_brackets,
+         c.invalid_text_lines);
+  printf("lexicon: %zu tokens, %zu words (%zu with characters outside GBK), %zu phrases "
+         "(%zu compounds kept as words, %zu too long)\n",
+         l.tokens, l.words, l.four_byte_words, l.phrases, l.compounds_as_words,
+         l.long_compounds);
+  printf("n-grams: %zu word pairs (%zu sentence starts)\n", l.pairs, l.sentence_starts);
+}
+
+int Run(const Options& o) {
+  if (!new_seg::SentenceNormalizer::Init(o.t2s.c_str())) {
+    fprintf(stderr, "zorvseg-train: cannot load the table %s\n", o.t2s.c_str());
+    return 1;
+  }
+  zorvseg_tools::TrainingCorpus corpus;
+  if (!corpus.Read(o.corpus, o.corpus_options)) return 1;
+  if (corpus.sentences().empty()) {
+    fprintf(stderr, "zorvseg-train: %s holds no sentence to train on\n", o.corpus.c_str());
+    return 1;
+  }
+  zorvseg_tools::LexiconTrainer trainer(o.mode);
+  trainer.Count(corpus.sentences());
+  std::string lexicon = trainer.LexiconText();
+  std::istringstream lexicon_in(lexicon);
+  std::string core_dict = o.out_dir + "/core_dict.dat";
+  if (!new_seg::CoreDict::BuildFromStream(lexicon_in, "trained lexicon") ||
+      !new_seg::CoreDict::Save(core_dict.c_str())) {
+    fprintf(stderr, "zorvseg-train: cannot build %s\n", core_dict.c_str());
+    return 1;
+  }
+  std::string ngram = trainer.NGramText();
+  std::istringstream ngram_in(ngram);
+  std::string ngram_base = o.out_dir + "/ngram.dat";
+  if (!new_seg::NGram::BuildFromStream(ngram_in, "trained n-gram table", 2) ||
+      !new_seg::NGram::Save(ngram_base.c_str())) {
+    fprintf(stderr, "zorvseg-train: cannot build %s0..3\n", ngram_base.c_str());
+    return 1;
+  }
+  if (!o.sources_dir.empty() &&
+      (!WriteText(o.sources_dir + "/lexicon.txt", lexicon) ||
+       !WriteText(o.sources_dir + "/ngram.txt", ngram) ||
+       !WriteText(o.sources_dir + "/train_words.txt", trainer.WordListUtf8()))) {
+    return 1;
+  }
+  PrintSummary(corpus.stats(), trainer.stats(), corpus.sentences().size());
+  new_seg::CoreDict::UnInit();
+  new_seg::NGram::UnInit();
+  new_seg::SentenceNormalizer::UnInit();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  int parsed = ParseOptions(argc, argv, options);
+  if (parsed != 0) return parsed == 1 ? 0 : 2;
+  return Run(options);
+}
