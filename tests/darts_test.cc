@@ -405,12 +405,14 @@ TEST(DartsTest, TruncatedArrayNeverReadsPastItsEnd) {
     Reference keys = RandomReference(rng, 20000, 255, 10);
     DoubleArray built;
     BuildTrie(route, keys, &built);
+    EXPECT_TRUE(built.is_verified());
     auto units = static_cast<const uint32_t*>(built.array());
     for (std::size_t cut : {std::size_t{1}, built.size() / 3,
-                            built.size() - 1}) {
+                            built.size() - 256, built.size() - 1}) {
       std::vector<uint32_t> copy(units, units + cut);
       DoubleArray trie;
       trie.set_array(copy.data(), copy.size());
+      EXPECT_FALSE(trie.is_verified()) << cut;
       int found[16];
       for (const auto& entry : keys) {
         int value = trie.exactMatchSearch(entry.first.c_str());
@@ -424,6 +426,34 @@ TEST(DartsTest, TruncatedArrayNeverReadsPastItsEnd) {
       }
     }
   }
+}
+
+// Random units whose offsets keep every child block inside the array pass
+// the load-time check and are then walked without per-step bounds.
+TEST(DartsTest, GarbageUnitsThatPassTheCheckStayInside) {
+  std::mt19937 rng(41);
+  std::uniform_int_distribution<int> byte(1, 255);
+  int verified = 0;
+  for (int round = 0; round < 50; ++round) {
+    std::vector<uint32_t> units(1024);
+    for (uint32_t& u : units) {
+      uint32_t offset = rng() % 1024;
+      u = (rng() & 0x800001FFu) | (offset << 10);
+    }
+    DoubleArray trie;
+    trie.set_array(units.data(), units.size());
+    verified += trie.is_verified();
+    int found[8];
+    for (int i = 0; i < 200; ++i) {
+      std::string key(1 + rng() % 12, '\0');
+      for (char& c : key) c = static_cast<char>(byte(rng));
+      std::size_t node = rng() % 1100, pos = 0;
+      trie.exactMatchSearch(key.c_str(), 0, node);
+      trie.commonPrefixSearch(key.c_str(), found, 8, 0, node);
+      trie.traverse(key.c_str(), node, pos);
+    }
+  }
+  EXPECT_EQ(50, verified);
 }
 
 TEST(DartsTest, GarbageUnitsNeverCrashASearch) {

@@ -1,11 +1,15 @@
 // Static double-array trie: maps byte strings to non-negative 31-bit values.
 //
 // Built once from keys sorted in unsigned byte order, then only searched; a
-// search does one array read per key byte and allocates nothing. Every
-// search is bounded by the unit count, so a truncated or corrupted unit
-// array makes lookups fail instead of reading past the array. A view made by
-// set_array(ptr, 0) has no known count and is searched unbounded: pass the
-// real count whenever it is known.
+// search does one array read per key byte and allocates nothing.
+//
+// Searches never read outside the unit array, so a truncated or corrupted
+// file makes lookups fail instead of crashing. When an array is opened,
+// built or handed over with its unit count, one pass checks that every
+// node's children lie inside it; searches on such an array check only their
+// start node. An array that fails the pass is searched with a bound check on
+// every step. A view made by set_array(ptr, 0) has no known count and is
+// searched unchecked: pass the real count whenever it is known.
 #ifndef ZORVSEG_DICT_DARTS_H_
 #define ZORVSEG_DICT_DARTS_H_
 
@@ -66,8 +70,11 @@ class DoubleArrayImpl {
   value_type exactMatchSearch(const key_type* key, std::size_t length = 0,
                               std::size_t node_pos = 0) const {
     if (length == 0) length = std::strlen(key);
+    if (__builtin_expect(!StartsOnVerifiedNode(node_pos), 0)) {
+      return UnverifiedExactMatch(key, length, node_pos);
+    }
     return static_cast<value_type>(
-        walker().ExactMatch(Bytes(key), length, node_pos));
+        Unchecked().ExactMatch(Bytes(key), length, node_pos));
   }
 
   // Number of keys that are prefixes of the key; the values of the first
@@ -76,11 +83,10 @@ class DoubleArrayImpl {
                                  std::size_t max_num_results,
                                  std::size_t length = 0,
                                  std::size_t node_pos = 0) const {
-    return walker().CommonPrefix(
-        Bytes(key), length, node_pos, max_num_results,
-        [results](std::size_t i, long value, std::size_t) {
-          results[i] = static_cast<value_type>(value);
-        });
+    return PrefixSearch(key, length, node_pos, max_num_results,
+                        [results](std::size_t i, long value, std::size_t) {
+                          results[i] = static_cast<value_type>(value);
+                        });
   }
 
   // As above, with the matched length of each prefix.
@@ -89,8 +95,8 @@ class DoubleArrayImpl {
                                  std::size_t max_num_results,
                                  std::size_t length = 0,
                                  std::size_t node_pos = 0) const {
-    return walker().CommonPrefix(
-        Bytes(key), length, node_pos, max_num_results,
+    return PrefixSearch(
+        key, length, node_pos, max_num_results,
         [results](std::size_t i, long value, std::size_t matched) {
           results[i].value = static_cast<value_type>(value);
           results[i].length = matched;
@@ -103,8 +109,13 @@ class DoubleArrayImpl {
   // at that byte and node_pos at the last node reached).
   value_type traverse(const key_type* key, std::size_t& node_pos,
                       std::size_t& key_pos, std::size_t length = 0) const {
-    return static_cast<value_type>(
-        walker().Traverse(Bytes(key), node_pos, key_pos, length));
+    long value;
+    if (__builtin_expect(!StartsOnVerifiedNode(node_pos), 0)) {
+      value = UnverifiedTraverse(key, node_pos, key_pos, length);
+    } else {
+      value = Unchecked().Traverse(Bytes(key), node_pos, key_pos, length);
+    }
+    return static_cast<value_type>(value);
   }
 
   // Writes the units in host byte order; "ab" appends behind a header.
@@ -131,13 +142,16 @@ class DoubleArrayImpl {
   }
 
   // Makes the trie a view of units owned by the caller. size is the unit
-  // count and bounds every search; 0 means unknown (searches unbounded).
+  // count, and searches stay inside it; 0 means unknown (searches unchecked).
   void set_array(const void* ptr, std::size_t size = 0) {
     clear();
     array_ = static_cast<const unit_type*>(ptr);
     size_ = size;
-    limit_ = size != 0 ? size : SIZE_MAX;
+    SetGuard(size != 0 ? GuardFor(array_, size) : Guard::kNone);
   }
+
+  // True when searches check only their start node (see the file comment).
+  bool is_verified() const { return guard_ == Guard::kVerified; }
 
   const void* array() const { return array_; }
   std::size_t size() const { return size_; }
@@ -149,14 +163,14 @@ class DoubleArrayImpl {
     buf_ = nullptr;
     array_ = nullptr;
     size_ = 0;
-    limit_ = 0;
+    SetGuard(Guard::kPerStep);
   }
 
   // Lists every key below node_pos (prefixed by key) with its value.
   // Always returns -1.
   int output_key_values(std::size_t node_pos, const std::string& key,
                         std::map<std::string, unsigned int>& key_values) const {
-    Details::Walker<true> w = walker();
+    Details::Walker<true> w = PerStep();
     if (!w.Inside(node_pos)) return -1;
     unit_type unit = array_[node_pos];
     for (unsigned c = 1; c <= 0xFF; ++c) {
@@ -178,14 +192,87 @@ class DoubleArrayImpl {
     return reinterpret_cast<const Details::uchar_type*>(key);
   }
 
-  Details::Walker<true> walker() const { return {array_, limit_}; }
+  // How searches stay inside the array.
+  enum class Guard {
+    kNone,      // unit count unknown: unchecked
+    kVerified,  // every child block is inside: check the start node only
+    kPerStep,   // check every node id before reading it
+  };
+
+  static Guard GuardFor(const unit_type* units, std::size_t size) {
+    return Details::ChildBlocksInside(units, size) ? Guard::kVerified
+                                                   : Guard::kPerStep;
+  }
+
+  void SetGuard(Guard guard) {
+    guard_ = guard;
+    verified_size_ = guard == Guard::kVerified ? size_ : 0;
+  }
+
+  // A walk on a verified array cannot leave it once it starts on a node unit
+  // inside it. One compare covers both "verified" and "inside".
+  bool StartsOnVerifiedNode(std::size_t node_pos) const {
+    return node_pos < verified_size_ && (array_[node_pos] & 0x80000000u) == 0;
+  }
+
+  bool StartsInside(std::size_t node_pos) const {
+    return node_pos < size_ && (array_[node_pos] & 0x80000000u) == 0;
+  }
+
+  // Searches on a verified array (every loaded dictionary) check only their
+  // start node and take the unchecked walk inline. Everything else goes out
+  // of line: a bad start node on a verified array fails, other arrays are
+  // walked with their guard (every step checked, or none when the unit count
+  // is unknown).
+  Details::Walker<false> Unchecked() const { return {array_, SIZE_MAX}; }
+  Details::Walker<true> PerStep() const {
+    return {array_, guard_ == Guard::kNone ? SIZE_MAX : size_};
+  }
+  bool RefusedStart(std::size_t node_pos) const {
+    return guard_ == Guard::kVerified && !StartsInside(node_pos);
+  }
+
+  template <class Store>
+  std::size_t PrefixSearch(const key_type* key, std::size_t length,
+                           std::size_t node_pos, std::size_t max_num_results,
+                           const Store& store) const {
+    if (__builtin_expect(!StartsOnVerifiedNode(node_pos), 0)) {
+      return UnverifiedPrefixSearch(key, length, node_pos, max_num_results,
+                                    store);
+    }
+    return Unchecked().CommonPrefix(Bytes(key), length, node_pos,
+                                    max_num_results, store);
+  }
+
+  __attribute__((noinline)) value_type UnverifiedExactMatch(
+      const key_type* key, std::size_t length, std::size_t node_pos) const {
+    if (RefusedStart(node_pos)) return -1;
+    return static_cast<value_type>(
+        PerStep().ExactMatch(Bytes(key), length, node_pos));
+  }
+
+  template <class Store>
+  __attribute__((noinline)) std::size_t UnverifiedPrefixSearch(
+      const key_type* key, std::size_t length, std::size_t node_pos,
+      std::size_t max_num_results, const Store& store) const {
+    if (RefusedStart(node_pos)) return 0;
+    return PerStep().CommonPrefix(Bytes(key), length, node_pos,
+                                  max_num_results, store);
+  }
+
+  __attribute__((noinline)) long UnverifiedTraverse(
+      const key_type* key, std::size_t& node_pos, std::size_t& key_pos,
+      std::size_t length) const {
+    if (RefusedStart(node_pos)) return -2;
+    return PerStep().Traverse(Bytes(key), node_pos, key_pos, length);
+  }
 
   void Adopt(unit_type* units, std::size_t count) {
     clear();
     buf_ = units;
     array_ = units;
     size_ = count;
-    limit_ = count;
+    SetGuard(GuardFor(units, count));
   }
 
   int ReadUnits(std::FILE* file, std::size_t offset, std::size_t size) {
@@ -212,7 +299,8 @@ class DoubleArrayImpl {
   const unit_type* array_ = nullptr;
   std::size_t size_ = 0;
   unit_type* buf_ = nullptr;
-  std::size_t limit_ = 0;  // bound of every search: size_, or SIZE_MAX
+  Guard guard_ = Guard::kPerStep;
+  std::size_t verified_size_ = 0;  // size_ when verified, else 0
 };
 
 typedef DoubleArrayImpl<int> DoubleArray;
