@@ -19,6 +19,8 @@ const int kReportablePhraseType = 0x02 | 0x100;
 // count to the back-off, which adds the word's own cost plus a fixed penalty.
 const double kDiscount = 0.75;
 const size_t kMaxSplitLength = 255;
+const size_t kMaxJoinedTokens = 4;
+const size_t kMaxJoinedBytes = 16;
 
 bool HasFourByteCharacter(const std::string& gb) {
   for (size_t i = 0; i < gb.size();) {
@@ -82,11 +84,39 @@ void LexiconTrainer::Count(const std::vector<CorpusSentence>& sentences) {
   }
 }
 
+// The builder trusts a dictionary word wherever nothing else crosses its
+// span, so a string the corpus writes more often as several words than as
+// one ("做 好" against "做好") would always come out whole. Such words are
+// left out of the lexicon; the n-gram model still joins its parts.
+void LexiconTrainer::CountSplitUses() {
+  for (const std::vector<std::string>& words : sentences_) {
+    for (size_t i = 0; i < words.size(); ++i) {
+      std::string joined = words[i];
+      for (size_t j = i + 1; j < words.size() && j < i + kMaxJoinedTokens; ++j) {
+        joined += words[j];
+        if (joined.size() > kMaxJoinedBytes) break;
+        auto word = word_counts_.find(joined);
+        if (word != word_counts_.end()) ++split_counts_[joined];
+      }
+    }
+  }
+}
+
+bool LexiconTrainer::MostlySplit(const std::string& word, size_t count) const {
+  auto split = split_counts_.find(word);
+  return split != split_counts_.end() && split->second > count;
+}
+
 std::string LexiconTrainer::LexiconText() {
+  CountSplitUses();
   // One line per term; a term that is both a plain word and a compound
   // keeps the use it has more often.
   std::map<std::string, std::string> lines;
   for (const auto& [word, count] : word_counts_) {
+    if (MostlySplit(word, count)) {
+      ++stats_.mostly_split;
+      continue;
+    }
     lines[word] = std::to_string(kWordType);
     if (HasFourByteCharacter(word)) ++stats_.four_byte_words;
   }
@@ -101,7 +131,7 @@ std::string LexiconTrainer::LexiconText() {
     lines[text] = line;
     ++stats_.phrases;
   }
-  stats_.words = word_counts_.size();
+  stats_.words = word_counts_.size() - stats_.mostly_split;
   std::string text;
   for (const auto& [term, fields] : lines) text += term + "\t" + fields + "\n";
   return text;

@@ -24,6 +24,7 @@ struct LexiconStats {
   size_t compounds_as_words = 0;  // compounds that are more often plain words
   size_t long_compounds = 0;    // compounds too long for one-byte split positions
   size_t four_byte_words = 0;   // words holding characters outside GBK
+  size_t mostly_split = 0;      // words the corpus more often writes as several
   size_t pairs = 0;             // distinct word pairs, sentence starts included
   size_t sentence_starts = 0;
 };
@@ -49,6 +50,9 @@ class LexiconTrainer {
   std::string Normalise(const std::string& utf8);
 
  private:
+  void CountSplitUses();
+  bool MostlySplit(const std::string& word, size_t count) const;
+
   struct PhraseCount {
     std::vector<uint8_t> splits;
     size_t count = 0;
@@ -57,6 +61,7 @@ class LexiconTrainer {
   int32_t normalise_mode_;
   std::map<std::string, size_t> word_counts_;
   std::map<std::string, PhraseCount> phrase_counts_;
+  std::map<std::string, size_t> split_counts_;
   std::vector<std::vector<std::string>> sentences_;  // normalised words
   std::unordered_map<std::string, std::string> normalised_;
   LexiconStats stats_;
