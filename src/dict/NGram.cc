@@ -268,6 +268,17 @@ bool NGram::LookupCost(uint32_t first, uint32_t second, float* cost) {
   return true;
 }
 
+bool NGram::PairCost(int32_t previous, int32_t id, float* cost) {
+  return previous != 0 && id != 0 &&
+         LookupCost(static_cast<uint32_t>(previous), static_cast<uint32_t>(id), cost);
+}
+
+float NGram::BackedOffCost(int32_t id) {
+  float cost = 0;
+  if (LookupCost(static_cast<uint32_t>(id), 0, &cost)) return cost + BackoffPenalty();
+  return UnseenCost() + BackoffPenalty();
+}
+
 float NGram::GetNGram(int32_t id, const int32_t* history,
                       std::size_t history_len) {
   uint32_t word = static_cast<uint32_t>(id);

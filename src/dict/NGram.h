@@ -44,6 +44,12 @@ class NGram {
   // Writes the four tries, each through a temporary file.
   static bool Save(const char* base_path);
 
+  // The two halves of GetNGram(id, &previous, 1), for callers that score one
+  // word after many predecessors: the pair's own cost when the table has
+  // it, else the word's backed-off cost (the same for every predecessor).
+  static bool PairCost(int32_t previous, int32_t id, float* cost);
+  static float BackedOffCost(int32_t id);
+
   // Cost of word id after history[0] (history_len 1), or of id alone.
   static float GetNGram(int32_t id, const int32_t* history,
                         std::size_t history_len);

@@ -65,11 +65,18 @@ int OmniSegNetSearcher::FindOptimalPath() {
       OmniSegItem& edge = node->seg_items()[k];
       edge.max_weight = FLT_MAX;
       const OmniSegNode* start = seg_net_->GetSegNode(edge.term_begin_pos);
+      // The backed-off cost does not depend on the predecessor: look it up
+      // once per edge, and only when some pair is missing.
+      float backed_off = -1.0f;
       for (size_t j = 0; j < start->seg_item_size(); ++j) {
         const OmniSegItem& before = start->seg_items()[j];
         if (before.max_weight > edge.max_weight) continue;
-        float weight = NGram::GetNGram(edge.term_attribute_idx, &before.term_attribute_idx, 1) +
-                       before.max_weight;
+        float transition = 0.0f;
+        if (!NGram::PairCost(before.term_attribute_idx, edge.term_attribute_idx, &transition)) {
+          if (backed_off < 0.0f) backed_off = NGram::BackedOffCost(edge.term_attribute_idx);
+          transition = backed_off;
+        }
+        float weight = transition + before.max_weight;
         if (weight <= edge.max_weight) {
           edge.max_weight = weight;
           edge.pre_seg_item_idx = j;
