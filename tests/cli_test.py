@@ -68,6 +68,8 @@ class SegmenterCli(unittest.TestCase):
             with open(os.path.join(ARGS.data, "t2s.dat"), "rb") as src, \
                     open(os.path.join(d, "t2s.dat"), "wb") as dst:
                 dst.write(src.read())
+            for name in ("custom_rule.dat", "additional_rule.dat"):
+                open(os.path.join(d, name), "w").close()
             out = zorvseg("--data", d, "--mode", "0",
                           stdin="研究生命起源\n".encode()).stdout.decode()
             self.assertEqual(out, "研究 生命 起源\n")
