@@ -179,6 +179,11 @@ TEST(CustomDictScan, LinksAreFilesAndFailuresKeepThePreviousWords) {
   CustomDict dict;
   ASSERT_TRUE(dict.Init(words.c_str()));
   EXPECT_NE(dict.ExactMatchSearch("viafile"), -1);  // a link to a file is read
+  // The named path itself may be a link to a directory.
+  ASSERT_EQ(symlink(words.c_str(), (dir.path() + "/words-link").c_str()), 0);
+  ASSERT_TRUE(dict.Init(good.c_str()));
+  ASSERT_TRUE(dict.Init((dir.path() + "/words-link").c_str()));
+  EXPECT_NE(dict.ExactMatchSearch("viafile"), -1);
   ASSERT_TRUE(dict.Init(good.c_str()));
 
   struct Case {
@@ -188,7 +193,7 @@ TEST(CustomDictScan, LinksAreFilesAndFailuresKeepThePreviousWords) {
   };
   const Case cases[] = {
       {"loop", "", "cannot open"},
-      {"to-dir", dir.path() + "/linked", "symbolic link to a directory"},
+      {"to-dir", dir.path() + "/linked", "is a directory"},
       {"dangling", dir.path() + "/absent", "cannot open"},
       {"fifo", "", "not a regular file"},
   };

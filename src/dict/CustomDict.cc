@@ -49,6 +49,17 @@ class Scanner {
  public:
   explicit Scanner(WordMap* words) : words_(words) {}
 
+  // The path the caller names may be a link to a directory; links inside
+  // the tree are read as files, so the scan can never run in a circle.
+  bool ScanTop(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+        stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      return ScanDirectory(path);
+    }
+    return Scan(path);
+  }
+
   bool Scan(const std::string& path) {
     if (path.size() >= CustomDict::kPathCapacity) {
       dict_file::ReportFileError(kWhat, path.substr(0, 200) + "...",
@@ -175,7 +186,7 @@ bool CustomDict::Init(const char* path) {
 bool CustomDict::Build(const char* path) {
   WordMap words;
   Scanner scanner(&words);
-  if (!scanner.Scan(path)) return false;
+  if (!scanner.ScanTop(path)) return false;
 
   std::vector<const char*> keys;
   keys.reserve(words.size());

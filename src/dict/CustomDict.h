@@ -39,11 +39,14 @@ class CustomDict {
   CustomDict(const CustomDict&) = delete;
   CustomDict& operator=(const CustomDict&) = delete;
 
-  // Reads a word file or a directory tree (links are read as files, never
-  // followed into directories). A path that does not exist gives an empty
-  // dictionary. True on success; false, with messages on stderr, when a
-  // file or directory cannot be read, and then the dictionary keeps the
-  // words it had. A null path changes nothing and is a success.
+  // Reads a word file or a directory tree. Inside the tree symbolic links
+  // are read as files and never followed into directories (a link to a
+  // directory fails the build); the path itself may be a link to a
+  // directory. Paths stay below 4096 bytes. A path that does not exist
+  // gives an empty dictionary. True on success; false, with messages on
+  // stderr, when a file or directory cannot be read, and then the
+  // dictionary keeps the words it had. A null path changes nothing and is a
+  // success.
   bool Init(const char* path);
   bool UnInit();
 

@@ -110,9 +110,7 @@ bool UserTextFile::Read(const std::string& path, const char* what, std::string* 
   struct stat info;
   if (fstat(fd, &info) != 0) return Fail(what, path, std::strerror(errno));
   if (!S_ISREG(info.st_mode)) {
-    return Fail(what, path, S_ISDIR(info.st_mode)
-                                ? "a symbolic link to a directory is not followed"
-                                : "not a regular file");
+    return Fail(what, path, S_ISDIR(info.st_mode) ? "is a directory" : "not a regular file");
   }
   text->clear();
   char block[64 * 1024];
