@@ -425,7 +425,6 @@ bool OmniSegResSaver::GroupEqualsPath(const std::vector<std::string>& group,
 bool OmniSegResSaver::EmitAdditionalGroups(const AdditionalRuleAttribute& rule, size_t begin,
                                            size_t words_len) {
   size_t last_group_first = additional_tokens_size_;
-  bool emitted = false;
   for (const std::vector<std::string>& group : rule.groups) {
     if (group.size() == words_len && GroupEqualsPath(group, begin)) continue;
     size_t group_first = additional_tokens_size_;
@@ -439,13 +438,10 @@ bool OmniSegResSaver::EmitAdditionalGroups(const AdditionalRuleAttribute& rule, 
       token->next_group_additional_idx = group_first + group.size();
     }
     last_group_first = group_first;
-    emitted = true;
   }
   // The last alternative shown points nowhere, whichever group it was.
-  if (emitted) {
-    for (size_t i = last_group_first; i < additional_tokens_size_; ++i) {
-      additional_tokens_[i].next_group_additional_idx = 0;
-    }
+  for (size_t i = last_group_first; i < additional_tokens_size_; ++i) {
+    additional_tokens_[i].next_group_additional_idx = 0;
   }
   return true;
 }
