@@ -61,12 +61,39 @@ ZORVSEG_API const additional_token_t* LxGetAdditionalTokenAt(HANDLE seg_handle,
                                                              size_t idx);
 ZORVSEG_API void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens);
 
-// Process-wide custom dictionaries. Not to be called while any handle is
-// segmenting (an update rebuilds a dictionary in place).
+// Process-wide custom dictionaries, ids 1 to 1024. LxInitSeg loads the data
+// directory's "custom_word/" as dictionary 1, the working dictionary: the
+// one whose words replace path words in handles whose mode has
+// is_use_custom_word (0x08).
+//
+// A dictionary is a word file or a directory tree of word files, one entry
+// per line: "word" (tag n) or "word,tag" (tag names as LxPosId2Str gives
+// them, case ignored; an unknown tag gives id 0). Words are matched
+// lower-cased and hold at most 255 bytes; longer lines are refused with a
+// message. Empty lines and lines starting with '#' are skipped. A file that
+// is valid UTF-8 is read as UTF-8, any other as GBK. Symbolic links are read
+// as files and never followed into directories; a path that does not exist
+// gives an empty dictionary.
+//
+// NOT THREAD-SAFE: these calls change process-wide state without locking. Do
+// not call any of them while any handle is inside LxSegment, or while
+// another of them runs: an update replaces a dictionary in place and a
+// deletion frees it. Serialise them against segmentation yourself.
+//
+// LxAddCustomDict: the new id (the lowest free one), or 0 when 1024
+// dictionaries exist, the path is null, or a file or directory under it
+// cannot be read.
 ZORVSEG_API size_t LxAddCustomDict(const char* dict_path);
-ZORVSEG_API void LxUpdateCustomDict(const char* dict_path, size_t ID);
+// Rebuilds dictionary ID from dict_path (the working one too). False for an
+// ID without a dictionary, or when the path cannot be read: the dictionary
+// then keeps its previous words.
+ZORVSEG_API bool LxUpdateCustomDict(const char* dict_path, size_t ID);
+// Deletes dictionary ID; the working dictionary and unknown ids are left
+// alone. A deleted id is handed out again by the next LxAddCustomDict.
 ZORVSEG_API void LxDelCustomDict(size_t ID);
+// Makes ID the working dictionary if it exists; otherwise nothing changes.
 ZORVSEG_API void LxSwitchCustomDictTo(size_t ID);
+// The working id; 0 before LxInitSeg or after LxUnInitSeg.
 ZORVSEG_API size_t LxGetWorkingCustomDictID();
 
 // Copies the name of a part-of-speech id ("unk" for unknown ids) with its

@@ -69,6 +69,8 @@ class SegmenterCli(unittest.TestCase):
             with open(os.path.join(ARGS.data, "t2s.dat"), "rb") as src, \
                     open(os.path.join(d, "t2s.dat"), "wb") as dst:
                 dst.write(src.read())
+            for name in ("custom_rule.dat", "additional_rule.dat"):
+                open(os.path.join(d, name), "w").close()
             out = zorvseg("--data", d, "--mode", "0",
                           stdin="研究生命起源\n".encode()).stdout.decode()
             self.assertEqual(out, "研究 生命 起源\n")
@@ -87,8 +89,53 @@ class SegmenterCli(unittest.TestCase):
             self.assertEqual(proc.returncode, 2, args)
             self.assertTrue(proc.stderr, args)
         help_out = zorvseg("--help").stdout.decode()
-        for option in ("--data", "--mode", "--gbk", "--format", "--help"):
+        for option in ("--data", "--mode", "--gbk", "--format", "--user-dict", "--help"):
             self.assertIn(option, help_out)
+
+    def test_user_dict_changes_the_segmentation(self):
+        text = "我爱北京天安门广场\n".encode()
+        self.assertEqual(zorvseg("--data", ARGS.data, stdin=text).stdout.decode(),
+                         "我 爱 北京 天安门 广场\n")
+        with tempfile.TemporaryDirectory() as d:
+            for encoding in ("utf-8", "gbk"):
+                path = os.path.join(d, encoding + ".txt")
+                with open(path, "w", encoding=encoding) as f:
+                    f.write("# 地名\n天安门广场,ns\n")
+                out = zorvseg("--data", ARGS.data, "--user-dict", path, "--format", "pos",
+                              stdin=text).stdout.decode()
+                self.assertEqual(out.split()[-1], "天安门广场/ns", encoding)
+
+    def test_last_user_dict_is_the_one_consulted(self):
+        text = "我爱北京天安门广场\n".encode()
+        with tempfile.TemporaryDirectory() as d:
+            first = os.path.join(d, "first.txt")
+            with open(first, "w", encoding="utf-8") as f:
+                f.write("天安门广场\n")
+            second = os.path.join(d, "second")
+            os.mkdir(second)
+            with open(os.path.join(second, "a.txt"), "w", encoding="utf-8") as f:
+                f.write("北京天安门\n")
+            out = zorvseg("--data", ARGS.data, "--user-dict", first, "--user-dict", second,
+                          stdin=text).stdout.decode()
+            self.assertEqual(out, "我 爱 北京天安门 广场\n")
+            out = zorvseg("--data", ARGS.data, "--user-dict", second, "--user-dict", first,
+                          stdin=text).stdout.decode()
+            self.assertEqual(out, "我 爱 北京 天安门广场\n")
+
+    def test_unusable_user_dict_fails_before_segmenting(self):
+        with tempfile.TemporaryDirectory() as d:
+            missing = os.path.join(d, "missing.txt")
+            proc = zorvseg("--data", ARGS.data, "--user-dict", missing, stdin=b"x\n",
+                           check=False)
+            self.assertEqual((proc.returncode, proc.stdout), (1, b""))
+            self.assertIn(missing.encode(), proc.stderr)
+            fifo = os.path.join(d, "fifo")
+            os.mkfifo(fifo)
+            proc = zorvseg("--data", ARGS.data, "--user-dict", fifo, stdin=b"x\n", check=False)
+            self.assertEqual((proc.returncode, proc.stdout), (1, b""))
+            self.assertIn(b"not a regular file", proc.stderr)
+        proc = zorvseg("--user-dict", check=False)
+        self.assertEqual(proc.returncode, 2)
 
     def test_long_line_is_streamed_whole(self):
         line = ("长句子没有标点" * 20000 + "abc" * 30000).encode()

@@ -3,7 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dict/AdditionalRule.h"
 #include "dict/CoreDict.h"
+#include "dict/CustomDictContainer.h"
+#include "dict/CustomRule.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
 #include "text/SentenceNormalizer.h"
@@ -101,12 +104,16 @@ additional_token_t* OmniSegResSaver::GetAdditionalToken() {
 const char* OmniSegResSaver::SaveText(size_t begin, size_t len, size_t& saved_len) {
   size_t term_len = 0;
   const char* term = normalizer_->GetTerm(begin, len, term_len);
+  return StoreText(term, term_len, saved_len);
+}
+
+const char* OmniSegResSaver::StoreText(const char* text, size_t len, size_t& saved_len) {
   if (charset_ != kCharsetUtf8) {
-    saved_len = term_len;
-    return term_buffer_.AddTerm(term, 0, term_len);
+    saved_len = len;
+    return term_buffer_.AddTerm(text, 0, len);
   }
   size_t utf8_len = sizeof(gbk_to_utf_buffer_);
-  encode_converter_.GBK2UTF(term, term_len, gbk_to_utf_buffer_, utf8_len);
+  encode_converter_.GBK2UTF(text, len, gbk_to_utf_buffer_, utf8_len);
   saved_len = utf8_len;
   return term_buffer_.AddTerm(gbk_to_utf_buffer_, 0, utf8_len);
 }
@@ -122,13 +129,16 @@ bool OmniSegResSaver::Save(int charset) {
 
   OmniSegNode* start = seg_net_->GetSegNode(0);
   if (start == nullptr) return false;
+  size_t first_word_idx = basic_tokens_size_;
   size_t pos = 0;
   while (seg_net_->GetSegNode(pos)->next_term_len() != 0) {
     if (!SavePhrase(pos)) return false;
     pos += seg_net_->GetSegNode(pos)->next_term_len();
     if (seg_net_->GetSegNode(pos) == nullptr || !SaveBasic(pos)) return false;
   }
-  if (seg_mode_->is_use_additional_rule_mode() && !AttachAdditionalToken()) return false;
+  if (seg_mode_->is_use_additional_rule_mode() && !AttachAdditionalToken(first_word_idx)) {
+    return false;
+  }
   return SaveMixWord(charset);
 }
 
@@ -258,12 +268,183 @@ bool OmniSegResSaver::IsAmbiguousPhrase(size_t node_pos, size_t phrase_len) cons
   return false;
 }
 
-// The merges below need the entity recogniser and the custom vocabulary;
-// until those resources exist they leave the path as it is.
+// Merging recognised names needs the entity recogniser; until it exists
+// the path stays as it is.
 bool OmniSegResSaver::MergeName() { return true; }
-bool OmniSegResSaver::MergeCustomRule() { return true; }
-bool OmniSegResSaver::MergeCustomWord() { return true; }
-bool OmniSegResSaver::AttachAdditionalToken() { return true; }
+
+size_t OmniSegResSaver::PathWordsBetween(size_t begin, size_t end) const {
+  size_t words = 0;
+  size_t pos = begin;
+  while (pos < end) {
+    size_t len = seg_net_->GetSegNode(pos)->next_term_len();
+    if (len == 0) return 0;
+    pos += len;
+    ++words;
+  }
+  return pos == end ? words : 0;
+}
+
+void OmniSegResSaver::SetPathWord(size_t begin, size_t end) {
+  for (size_t pos = begin + 1; pos < end; ++pos) {
+    seg_net_->GetSegNode(pos)->set_is_optimal_seg_node(false);
+  }
+  OmniSegNode* end_node = seg_net_->GetSegNode(end);
+  end_node->set_optimal_item_idx(end_node->seg_item_size() - 1);
+  end_node->set_is_optimal_seg_node(true);
+  seg_net_->GetSegNode(begin)->set_next_term_len(end - begin);
+}
+
+bool OmniSegResSaver::MergeCustomRule() {
+  if (CustomRule::GetSize() == 0) return true;
+  size_t text_len = 0;
+  const char* text = normalizer_->GetSegmentUsedStr(text_len);
+  size_t pos = 0;
+  for (;;) {
+    size_t word_len = seg_net_->GetSegNode(pos)->next_term_len();
+    if (word_len == 0 || pos >= text_len) return true;
+    int applied = ApplyCustomRule(text, text_len, pos, word_len);
+    if (applied < 0) return false;
+    pos += applied > 0 ? static_cast<size_t>(applied) : word_len;
+  }
+}
+
+bool OmniSegResSaver::CanCutAt(size_t begin, const uint8_t* cuts, size_t rule_len) const {
+  if (cuts == nullptr) return !seg_net_->GetSegNode(begin + rule_len)->is_rule_seg_node();
+  for (size_t i = 1; cuts[i - 1] != rule_len; ++i) {
+    if (seg_net_->GetSegNode(begin + cuts[i])->is_rule_seg_node()) return false;
+  }
+  return true;
+}
+
+int OmniSegResSaver::ApplyCustomRule(const char* text, size_t text_len, size_t begin,
+                                     size_t word_len) {
+  size_t count = CustomRule::CommonPrefixSearch(text + begin, text_len - begin, result_,
+                                                kMaxPrefixResults);
+  if (count > kMaxPrefixResults) count = kMaxPrefixResults;
+  for (size_t i = count; i-- > 0;) {
+    const CustomRuleAttribute* rule = CustomRule::GetValue(result_[i]);
+    if (rule == nullptr) continue;
+    if (rule->rule_len < word_len) return 0;
+    if (PathWordsBetween(begin, begin + rule->rule_len) == 0) continue;
+    // Null for a rule given without token lengths: it stays one token.
+    const uint8_t* cuts = CustomRule::GetSegInfo(rule->rule_seg_info_index);
+    if (!CanCutAt(begin, cuts, rule->rule_len)) continue;
+    size_t piece_begin = begin;
+    for (size_t j = 1; piece_begin < begin + rule->rule_len; ++j) {
+      size_t piece_end = begin + (cuts != nullptr ? cuts[j] : rule->rule_len);
+      if (seg_net_->AddTerm(piece_begin, piece_end - piece_begin, -1, OmniSegItem::TYPE_RUL) !=
+          0) {
+        return -1;
+      }
+      SetPathWord(piece_begin, piece_end);
+      piece_begin = piece_end;
+    }
+    return static_cast<int>(rule->rule_len);
+  }
+  return 0;
+}
+
+bool OmniSegResSaver::MergeCustomWord() {
+  // Fetched once per sentence: a switch of the working dictionary takes
+  // effect from the next sentence on.
+  const CustomDict* dict = CustomDictContainer::GetWorkingDict();
+  if (dict == nullptr || dict->size() == 0) return true;
+  size_t text_len = 0;
+  const char* text = normalizer_->GetSegmentUsedStr(text_len);
+  size_t pos = 0;
+  for (;;) {
+    size_t word_len = seg_net_->GetSegNode(pos)->next_term_len();
+    if (word_len == 0 || pos >= text_len) return true;
+    size_t count = dict->CommonPrefixSearch(text + pos, text_len - pos, result_,
+                                            kMaxPrefixResults);
+    if (count > kMaxPrefixResults) count = kMaxPrefixResults;
+    size_t merged_len = 0;
+    for (size_t i = count; i-- > 0 && merged_len == 0;) {
+      const CustomTermAttribute* word = dict->GetValue(result_[i]);
+      if (word == nullptr) continue;
+      if (word->term_len < word_len) break;
+      size_t end = pos + word->term_len;
+      if (PathWordsBetween(pos, end) == 0) continue;
+      int added = seg_net_->AddTerm(pos, word->term_len, -1, OmniSegItem::TYPE_CUS);
+      if (added < 0) return false;
+      if (added > 0) continue;  // the end node takes no words
+      SetPathWord(pos, end);
+      seg_net_->GetSegNode(end)->optimal_item()->pos_tag = word->term_pos;
+      merged_len = word->term_len;
+    }
+    pos += merged_len > 0 ? merged_len : word_len;
+  }
+}
+
+bool OmniSegResSaver::AttachAdditionalToken(size_t first_word_idx) {
+  if (seg_net_->seg_net_size() <= 1 || AdditionalRule::GetSize() == 0) return true;
+  size_t text_len = 0;
+  const char* text = normalizer_->GetSegmentUsedStr(text_len);
+  term_idx_ = first_word_idx;
+  size_t pos = 0;
+  for (;;) {
+    size_t word_len = seg_net_->GetSegNode(pos)->next_term_len();
+    if (word_len == 0 || pos >= text_len) return true;
+    size_t count = AdditionalRule::CommonPrefixSearch(text + pos, text_len - pos, result_,
+                                                      kMaxPrefixResults);
+    if (count > kMaxPrefixResults) count = kMaxPrefixResults;
+    const AdditionalRuleAttribute* rule = nullptr;
+    size_t words = 0;
+    for (size_t i = count; i-- > 0 && rule == nullptr;) {
+      const AdditionalRuleAttribute* candidate = AdditionalRule::GetValue(result_[i]);
+      if (candidate == nullptr) continue;
+      words = PathWordsBetween(pos, pos + candidate->rule_len);
+      if (words > 0) rule = candidate;
+    }
+    if (rule == nullptr) {
+      ++term_idx_;
+      pos += word_len;
+      continue;
+    }
+    if (!EmitAdditionalGroups(*rule, pos, words)) return false;
+    term_idx_ += words;
+    pos += rule->rule_len;
+  }
+}
+
+bool OmniSegResSaver::GroupEqualsPath(const std::vector<std::string>& group,
+                                      size_t begin) const {
+  size_t pos = begin;
+  for (const std::string& word : group) {
+    size_t len = seg_net_->GetSegNode(pos)->next_term_len();
+    size_t output_len = 0;
+    const char* output = normalizer_->GetTerm(pos, len, output_len);
+    if (word.size() != output_len || word.compare(0, output_len, output, output_len) != 0) {
+      return false;
+    }
+    pos += len;
+  }
+  return true;
+}
+
+bool OmniSegResSaver::EmitAdditionalGroups(const AdditionalRuleAttribute& rule, size_t begin,
+                                           size_t words_len) {
+  size_t last_group_first = additional_tokens_size_;
+  for (const std::vector<std::string>& group : rule.groups) {
+    if (group.size() == words_len && GroupEqualsPath(group, begin)) continue;
+    size_t group_first = additional_tokens_size_;
+    for (const std::string& word : group) {
+      additional_token_t* token = GetAdditionalToken();
+      if (token == nullptr) return false;
+      token->word = StoreText(word.data(), word.size(), token->wlen);
+      if (token->word == nullptr) return false;
+      token->start_idx = term_idx_;
+      token->end_idx = term_idx_ + words_len;
+      token->next_group_additional_idx = group_first + group.size();
+    }
+    last_group_first = group_first;
+  }
+  // The last alternative shown points nowhere, whichever group it was.
+  for (size_t i = last_group_first; i < additional_tokens_size_; ++i) {
+    additional_tokens_[i].next_group_additional_idx = 0;
+  }
+  return true;
+}
 
 seg_tokens_t* OmniSegResSaver::GetAllRes() {
   seg_tokens_.fine_grain_seg_tokens = basic_tokens_;

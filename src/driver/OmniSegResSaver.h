@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "driver/TermBuffer.h"
 #include "text/EncodeConverter.h"
@@ -12,6 +14,7 @@
 
 namespace new_seg {
 
+struct AdditionalRuleAttribute;
 class OmniSegNet;
 class OmniSegNode;
 struct OmniPhraseItem;
@@ -48,7 +51,25 @@ class OmniSegResSaver {
   bool MergeName();
   bool MergeCustomRule();
   bool MergeCustomWord();
-  bool AttachAdditionalToken();
+  // first_word_idx: index of the sentence's first basic word.
+  bool AttachAdditionalToken(size_t first_word_idx);
+
+  // The longest custom rule at path boundary begin that is at least as long
+  // as the path word there and ends on the path, applied: its length, 0
+  // when none applies, -1 when the lattice cannot take its tokens.
+  int ApplyCustomRule(const char* text, size_t text_len, size_t begin, size_t word_len);
+  bool CanCutAt(size_t begin, const uint8_t* cuts, size_t rule_len) const;
+  int ApplyCustomWord(const char* text, size_t text_len, size_t begin, size_t word_len);
+  // Emits the groups of the rule at begin that differ from the path's
+  // words_len words there.
+  bool EmitAdditionalGroups(const AdditionalRuleAttribute& rule, size_t begin,
+                            size_t words_len);
+  bool GroupEqualsPath(const std::vector<std::string>& group, size_t begin) const;
+  // Number of path words from begin to end; 0 when end is not on the path.
+  size_t PathWordsBetween(size_t begin, size_t end) const;
+  // Makes the path run begin -> end with no boundary in between, the word
+  // edge added last at end being its word.
+  void SetPathWord(size_t begin, size_t end);
 
   bool SavePhrase(size_t node_pos);
   bool SaveBasic(size_t node_pos);
@@ -61,6 +82,8 @@ class OmniSegResSaver {
   // Copies the output text of [begin, begin + len) into the term buffer,
   // converted to UTF-8 when the call asked for it.
   const char* SaveText(size_t begin, size_t len, size_t& saved_len);
+  // The same for GB18030 text from elsewhere.
+  const char* StoreText(const char* text, size_t len, size_t& saved_len);
 
   token_t* GetBasicToken();
   comb_token_t* GetPhraseToken();
@@ -88,6 +111,11 @@ class OmniSegResSaver {
   size_t additional_tokens_size_ = 0;
   size_t additional_tokens_capacity_ = 0;
   size_t term_idx_ = 0;
+
+  // Identifiers of every prefix search made here; matches beyond this many
+  // at one position are not considered.
+  static constexpr size_t kMaxPrefixResults = 1024;
+  int result_[kMaxPrefixResults];
 
   EncodeConverter encode_converter_;
   char gbk_to_utf_buffer_[kUtf8WordCapacity];

@@ -4,7 +4,10 @@
 #include <new>
 #include <string>
 
+#include "dict/AdditionalRule.h"
 #include "dict/CoreDict.h"
+#include "dict/CustomDictContainer.h"
+#include "dict/CustomRule.h"
 #include "dict/NGram.h"
 #include "driver/LxSegmentor.h"
 #include "zorvseg.h"
@@ -32,9 +35,9 @@ const LoadStep kLoadOrder[] = {
     {"name.dat", nullptr},
     {"ne_pattern.dat", nullptr},
     {"ne_model.dat", nullptr},
-    {"custom_word/", nullptr},
-    {"custom_rule.dat", nullptr},
-    {"additional_rule.dat", nullptr},
+    {"custom_word/", &CustomDictContainer::Init},
+    {"custom_rule.dat", &CustomRule::Init},
+    {"additional_rule.dat", &AdditionalRule::Init},
     {"pos_intervene_dict.dat", nullptr},
     {"ner_rules.txt", nullptr},
     {"ascii_dict.txt", nullptr},
@@ -70,6 +73,9 @@ void LxUnInitSeg() {
   CoreDict::UnInit();
   NGram::UnInit();
   SentenceNormalizer::UnInit();
+  CustomDictContainer::UnInit();
+  CustomRule::UnInit();
+  AdditionalRule::UnInit();
 }
 
 HANDLE LxCreateSegHandle(int32_t seg_mode) {
@@ -136,13 +142,17 @@ void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens) {
   seg_tokens = *Segmentor(seg_handle)->GetSegResAll();
 }
 
-// Custom dictionaries arrive with the custom-vocabulary resources; until
-// then there is no container to manage.
-size_t LxAddCustomDict(const char* /*dict_path*/) { return 0; }
-void LxUpdateCustomDict(const char* /*dict_path*/, size_t /*ID*/) {}
-void LxDelCustomDict(size_t /*ID*/) {}
-void LxSwitchCustomDictTo(size_t /*ID*/) {}
-size_t LxGetWorkingCustomDictID() { return 0; }
+size_t LxAddCustomDict(const char* dict_path) { return CustomDictContainer::AddDict(dict_path); }
+
+bool LxUpdateCustomDict(const char* dict_path, size_t ID) {
+  return CustomDictContainer::UpdateDict(dict_path, ID);
+}
+
+void LxDelCustomDict(size_t ID) { CustomDictContainer::DelDict(ID); }
+
+void LxSwitchCustomDictTo(size_t ID) { CustomDictContainer::SwitchDictTo(ID); }
+
+size_t LxGetWorkingCustomDictID() { return CustomDictContainer::GetWorkingDictID(); }
 
 void LxPosId2Str(unsigned char pos_id, char* pos_str) {
   const size_t kNameCount = sizeof(kPosNames) / sizeof(kPosNames[0]);

@@ -64,6 +64,9 @@ void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_li
     t2s += gbk.substr(0, 2) + "\t" + gbk.substr(2, 2) + "\n";
   }
   dir.Write("t2s.dat", t2s);
+  dir.Write("custom_rule.dat", "");
+  dir.Write("additional_rule.dat", "");
+  std::filesystem::create_directories(dir.path() + "/custom_word");
 
   std::string lexicon;
   for (const std::string& line : lexicon_lines) lexicon += Utf8ToGbk(line) + "\n";

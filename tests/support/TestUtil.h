@@ -29,7 +29,8 @@ std::string Utf8ToGbk(const std::string& utf8);
 std::string GbkToUtf8(const std::string& gbk);
 
 // A data directory built through the library's own build code: t2s.dat
-// maps a few traditional characters; the lexicon lines ("word<TAB>type
+// maps a few traditional characters, custom_word/ is empty and the two rule
+// files hold no rules; the lexicon lines ("word<TAB>type
 // [split positions]", UTF-8, converted to GBK) and the n-gram lines
 // ("cost count id [id]") are compiled as given.
 void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_lines,
