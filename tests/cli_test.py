@@ -155,8 +155,19 @@ CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "s
                       "corpora", "pd1998-01", "199801.utf8.txt")
 
 
+TRAINED_FILES = ("core_dict.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2", "ngram.dat3")
+
+
 def train(corpus_path, out_dir, *extra):
-    shutil.copy(os.path.join(ARGS.data, "t2s.dat"), out_dir)
+    # The resources the trainer does not write come from the built data.
+    for name in os.listdir(ARGS.data):
+        src = os.path.join(ARGS.data, name)
+        if name in TRAINED_FILES or os.path.exists(os.path.join(out_dir, name)):
+            continue
+        if os.path.isdir(src):
+            shutil.copytree(src, os.path.join(out_dir, name))
+        else:
+            shutil.copy(src, out_dir)
     cmd = [os.path.join(ARGS.bin, "zorvseg-train"), *extra, corpus_path, out_dir]
     return subprocess.run(cmd, capture_output=True, timeout=300)
 

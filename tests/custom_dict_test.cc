@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
-#include "dict/CustomDict.h"
-#include "dict/CustomDictContainer.h"
-#include "dict/UserTextFile.h"
+#include "custom/CustomDict.h"
+#include "custom/CustomDictContainer.h"
+#include "custom/UserTextFile.h"
 #include "support/TestUtil.h"
 #include "zorvseg.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "dict/AdditionalRule.h"
-#include "dict/CustomRule.h"
+#include "custom/AdditionalRule.h"
+#include "custom/CustomRule.h"
 #include "support/TestUtil.h"
 
 using namespace new_seg;

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "dict/AdditionalRule.h"
+#include "custom/AdditionalRule.h"
 #include "dict/CoreDict.h"
-#include "dict/CustomDictContainer.h"
-#include "dict/CustomRule.h"
+#include "custom/CustomDictContainer.h"
+#include "custom/CustomRule.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
 #include "text/SentenceNormalizer.h"

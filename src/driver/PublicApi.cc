@@ -4,10 +4,10 @@
 #include <new>
 #include <string>
 
-#include "dict/AdditionalRule.h"
+#include "custom/AdditionalRule.h"
 #include "dict/CoreDict.h"
-#include "dict/CustomDictContainer.h"
-#include "dict/CustomRule.h"
+#include "custom/CustomDictContainer.h"
+#include "custom/CustomRule.h"
 #include "dict/NGram.h"
 #include "driver/LxSegmentor.h"
 #include "zorvseg.h"

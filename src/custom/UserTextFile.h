@@ -2,8 +2,8 @@
 // and additional rules). Such files arrive in UTF-8 as often as in GBK; the
 // segmenter works on GB18030, so a file that is valid UTF-8 and not plain
 // ASCII is converted when read, and any other file is taken as GBK.
-#ifndef ZORVSEG_DICT_USERTEXTFILE_H_
-#define ZORVSEG_DICT_USERTEXTFILE_H_
+#ifndef ZORVSEG_CUSTOM_USERTEXTFILE_H_
+#define ZORVSEG_CUSTOM_USERTEXTFILE_H_
 
 #include <cstddef>
 #include <string>
@@ -53,4 +53,4 @@ class UserTextFile {
 
 }  // namespace new_seg
 
-#endif  // ZORVSEG_DICT_USERTEXTFILE_H_
+#endif  // ZORVSEG_CUSTOM_USERTEXTFILE_H_

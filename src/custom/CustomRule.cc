@@ -1,4 +1,4 @@
-#include "dict/CustomRule.h"
+#include "custom/CustomRule.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dict/DictFile.h"
-#include "dict/UserTextFile.h"
+#include "custom/UserTextFile.h"
 #include "text/Gb18030.h"
 #include "text/TextUtil.h"
 

@@ -5,12 +5,12 @@
 // None of the calls lock. Adding, updating, deleting or switching must not
 // run while any handle segments or while another of them runs: an update
 // replaces a dictionary in place and a deletion frees it.
-#ifndef ZORVSEG_DICT_CUSTOMDICTCONTAINER_H_
-#define ZORVSEG_DICT_CUSTOMDICTCONTAINER_H_
+#ifndef ZORVSEG_CUSTOM_CUSTOMDICTCONTAINER_H_
+#define ZORVSEG_CUSTOM_CUSTOMDICTCONTAINER_H_
 
 #include <cstddef>
 
-#include "dict/CustomDict.h"
+#include "custom/CustomDict.h"
 
 namespace new_seg {
 
@@ -49,4 +49,4 @@ class CustomDictContainer {
 
 }  // namespace new_seg
 
-#endif  // ZORVSEG_DICT_CUSTOMDICTCONTAINER_H_
+#endif  // ZORVSEG_CUSTOM_CUSTOMDICTCONTAINER_H_

@@ -7,8 +7,8 @@
 // replaces the earlier entry. Files are GBK, or UTF-8 (see UserTextFile).
 //
 // Search results are 1-based word ids: id k names GetValue(k).
-#ifndef ZORVSEG_DICT_CUSTOMDICT_H_
-#define ZORVSEG_DICT_CUSTOMDICT_H_
+#ifndef ZORVSEG_CUSTOM_CUSTOMDICT_H_
+#define ZORVSEG_CUSTOM_CUSTOMDICT_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -75,4 +75,4 @@ class CustomDict {
 
 }  // namespace new_seg
 
-#endif  // ZORVSEG_DICT_CUSTOMDICT_H_
+#endif  // ZORVSEG_CUSTOM_CUSTOMDICT_H_

@@ -1,4 +1,4 @@
-#include "dict/CustomDictContainer.h"
+#include "custom/CustomDictContainer.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "dict/CustomDict.h"
+#include "custom/CustomDict.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dict/DictFile.h"
-#include "dict/UserTextFile.h"
+#include "custom/UserTextFile.h"
 #include "text/TextUtil.h"
 
 namespace new_seg {

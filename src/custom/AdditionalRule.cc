@@ -1,11 +1,11 @@
-#include "dict/AdditionalRule.h"
+#include "custom/AdditionalRule.h"
 
 #include <map>
 #include <memory>
 #include <new>
 
 #include "dict/DictFile.h"
-#include "dict/UserTextFile.h"
+#include "custom/UserTextFile.h"
 #include "text/TextUtil.h"
 
 namespace new_seg {

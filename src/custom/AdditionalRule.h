@@ -9,8 +9,8 @@
 //
 // One rule set per process (all members static). Trie values are 0-based
 // indexes of GetValue.
-#ifndef ZORVSEG_DICT_ADDITIONALRULE_H_
-#define ZORVSEG_DICT_ADDITIONALRULE_H_
+#ifndef ZORVSEG_CUSTOM_ADDITIONALRULE_H_
+#define ZORVSEG_CUSTOM_ADDITIONALRULE_H_
 
 #include <cstddef>
 #include <string>
@@ -51,4 +51,4 @@ class AdditionalRule {
 
 }  // namespace new_seg
 
-#endif  // ZORVSEG_DICT_ADDITIONALRULE_H_
+#endif  // ZORVSEG_CUSTOM_ADDITIONALRULE_H_

@@ -9,8 +9,8 @@
 //
 // One rule set per process (all members static). Search results are 1-based
 // ids: id k names GetValue(k).
-#ifndef ZORVSEG_DICT_CUSTOMRULE_H_
-#define ZORVSEG_DICT_CUSTOMRULE_H_
+#ifndef ZORVSEG_CUSTOM_CUSTOMRULE_H_
+#define ZORVSEG_CUSTOM_CUSTOMRULE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -58,4 +58,4 @@ class CustomRule {
 
 }  // namespace new_seg
 
-#endif  // ZORVSEG_DICT_CUSTOMRULE_H_
+#endif  // ZORVSEG_CUSTOM_CUSTOMRULE_H_

@@ -1,4 +1,4 @@
-#include "dict/UserTextFile.h"
+#include "custom/UserTextFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
