@@ -7,6 +7,8 @@
 #include "dict/CoreDict.h"
 #include "dict/NGram.h"
 #include "driver/LxSegmentor.h"
+#include "pos/CSegmentTag.h"
+#include "pos/PosInterveneCoredict.h"
 #include "zorvseg.h"
 
 namespace new_seg {
@@ -27,7 +29,7 @@ const LoadStep kLoadOrder[] = {
     {"core_rule.dat", nullptr},
     {"ngram.dat", &NGram::Init},
     {"t2s.dat", &SentenceNormalizer::Init},
-    {"tag_info.dat", nullptr},
+    {"tag_info.dat", &CSegmentTag::Init},
     {"ne_dict.dat", nullptr},
     {"name.dat", nullptr},
     {"ne_pattern.dat", nullptr},
@@ -35,7 +37,7 @@ const LoadStep kLoadOrder[] = {
     {"custom_word/", nullptr},
     {"custom_rule.dat", nullptr},
     {"additional_rule.dat", nullptr},
-    {"pos_intervene_dict.dat", nullptr},
+    {"pos_intervene_dict.dat", &PosInterveneCoredict::Init},
     {"ner_rules.txt", nullptr},
     {"ascii_dict.txt", nullptr},
 };
@@ -70,6 +72,8 @@ void LxUnInitSeg() {
   CoreDict::UnInit();
   NGram::UnInit();
   SentenceNormalizer::UnInit();
+  CSegmentTag::UnInit();
+  PosInterveneCoredict::UnInit();
 }
 
 HANDLE LxCreateSegHandle(int32_t seg_mode) {
