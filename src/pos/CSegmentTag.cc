@@ -190,7 +190,7 @@ CSegmentTag::CandidateList CSegmentTag::_get_candidates(size_t word) const {
 }
 
 uint8_t CSegmentTag::_get_pos(size_t CurID, size_t CurPosID) const {
-  CandidateList candidates = _get_candidates(CurID);
+  const CandidateList& candidates = m_candidates[CurID];
   return CurPosID < candidates.count ? candidates.tags[CurPosID] : 0;
 }
 
@@ -199,7 +199,8 @@ void CSegmentTag::do_pos_tag(bool use_ne) {
   CandidateList previous = {kPosSos, kZeroWeight, 1};
   m_pre_weight_buf[0] = 0.0f;
   for (size_t i = 0; i < mSegResultLen; ++i) {
-    CandidateList current = _get_candidates(i);
+    m_candidates[i] = _get_candidates(i);
+    const CandidateList& current = m_candidates[i];
     for (size_t k = 0; k < current.count; ++k) {
       float best = kScoreFloor;
       size_t best_previous = 0;

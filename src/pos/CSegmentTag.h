@@ -67,7 +67,7 @@ class CSegmentTag {
   // The candidates of word `word`: fixed by its kind, its own list, or the
   // default list for a word the model does not know.
   CandidateList _get_candidates(size_t word) const;
-  // Candidate `CurPosID` of word `CurID`.
+  // Candidate `CurPosID` of word `CurID`, from the lists do_pos_tag chose.
   uint8_t _get_pos(size_t CurID, size_t CurPosID) const;
 
   static TagModel* mProbDict;
@@ -83,6 +83,7 @@ class CSegmentTag {
   // word i - 1 (indices stay below 53, so a byte holds them).
   uint8_t m_pre_role_id[MAX_WORD_LEN + 1][MAX_POS_ROLE_TYPE] = {};
   uint8_t m_pos_tag_result[MAX_WORD_LEN] = {};
+  CandidateList m_candidates[MAX_WORD_LEN] = {};  // each word's list, kept for backtracking
 };
 
 }  // namespace new_seg
