@@ -71,9 +71,31 @@ class SegmenterCli(unittest.TestCase):
                 dst.write(src.read())
             for name in ("custom_rule.dat", "additional_rule.dat"):
                 open(os.path.join(d, name), "w").close()
+            # The tags follow from the weights: 研究 alone prefers v, but the
+            # transitions make vn the better start; 起源 prefers v, but n after n wins.
+            with open(os.path.join(d, "tags.txt"), "w", encoding="utf-8") as f:
+                f.write("# test model\nword 研究 v:-0.5 vn:-1\nword 生命 n:-1\n"
+                        "word 起源 v:-1 n:-2\nword 不在词典 n:-1\n"
+                        "transition <s> vn -1\ntransition <s> v -3\ntransition vn n -1\n"
+                        "transition v n -1\ntransition n n -0.5\ntransition n v -5\n"
+                        "name 1 2 3\n")
+            built = subprocess.run([build, "tag-model", os.path.join(d, "tags.txt"),
+                                    os.path.join(d, "core_dict.dat"),
+                                    os.path.join(d, "tag_info.dat")],
+                                   check=True, capture_output=True).stdout.decode()
+            self.assertIn("3 words (1 not in the core dictionary", built)
+            open(os.path.join(d, "pos_intervene_dict.dat"), "wb").close()
             out = zorvseg("--data", d, "--mode", "0",
                           stdin="研究生命起源\n".encode()).stdout.decode()
             self.assertEqual(out, "研究 生命 起源\n")
+            out = zorvseg("--data", d, "--mode", "4", "--format", "pos",
+                          stdin="研究生命起源\n".encode()).stdout.decode()
+            self.assertEqual(out, "研究/vn 生命/n 起源/n\n")
+
+    def test_pos_tags_with_the_built_model(self):
+        out = zorvseg("--data", ARGS.data, "--format", "pos",
+                      stdin="我爱北京天安门\n今天的天气很好。\n".encode()).stdout.decode()
+        self.assertEqual(out, "我/r 爱/v 北京/ns 天安门/ns\n今天/t 的/u 天气/n 很/d 好/a 。/w\n")
 
     def test_bad_data_directory_fails_clearly(self):
         proc = zorvseg("--data", "/nonexistent/dir", stdin=b"x\n", check=False)
@@ -155,7 +177,7 @@ CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "s
                       "corpora", "pd1998-01", "199801.utf8.txt")
 
 
-TRAINED_FILES = ("core_dict.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2", "ngram.dat3")
+TRAINED_FILES = ("core_dict.dat", "tag_info.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2", "ngram.dat3")
 
 
 def train(corpus_path, out_dir, *extra):

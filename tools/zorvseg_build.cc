@@ -1,4 +1,4 @@
-// zorvseg-build: compiles lexicons and n-gram tables into data files.
+// zorvseg-build: compiles lexicons, n-gram tables and tagging models into data files.
 #include <iostream>
 #include <string>
 

@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "common/LexiconTrainer.h"
+#include "common/PosTrainer.h"
+#include "common/TagModelSource.h"
 #include "common/TrainingCorpus.h"
 #include "dict/CoreDict.h"
 #include "dict/NGram.h"
 #include "driver/SegMode.h"
+#include "pos/TagModel.h"
 #include "text/SentenceNormalizer.h"
 
 namespace {
@@ -30,8 +33,9 @@ struct Options {
 const char kUsage[] =
     "usage: zorvseg-train [options] CORPUS OUT_DIR\n"
     "\n"
-    "Trains core_dict.dat and ngram.dat0..3 of the data directory OUT_DIR from\n"
-    "CORPUS, through the library's own build code.\n"
+    "Trains core_dict.dat, ngram.dat0..3 and, from a tagged corpus, tag_info.dat\n"
+    "of the data directory OUT_DIR from CORPUS, through the library's own build\n"
+    "and model-writing code.\n"
     "\n"
     "  --format pd|words     People's Daily (id, word/tag tokens, [compounds]tag;\n"
     "                        default) or plain words separated by spaces\n"
@@ -49,7 +53,9 @@ const char kUsage[] =
     "\n"
     "Costs are negative base-2 log probabilities: words by relative frequency,\n"
     "pairs (sentence starts included) by absolute discounting, id 0 as a word\n"
-    "seen once. The same input gives byte-identical files.\n";
+    "seen once. Tag weights are natural-log probabilities: ln P(word | tag), and\n"
+    "ln P(tag | previous tag) with add-one smoothing. The same input gives\n"
+    "byte-identical files.\n";
 
 bool ParseDays(const std::string& list, std::set<std::string>& days) {
   std::istringstream in(list);
@@ -156,6 +162,19 @@ void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::Lexi
   printf("n-grams: %zu word pairs (%zu sentence starts)\n", l.pairs, l.sentence_starts);
 }
 
+void PrintTagSummary(const zorvseg_tools::PosStats& s) {
+  if (s.tagged_tokens == 0) {
+    printf("tags: none in the corpus, no tag_info.dat written\n");
+    return;
+  }
+  printf("tags: %zu tagged tokens, %zu untagged", s.tagged_tokens, s.untagged_tokens);
+  for (const auto& [tag, count] : s.mapped_tags) printf(", %s mapped %zu times", tag.c_str(), count);
+  for (const auto& [tag, count] : s.unknown_tags) {
+    printf(", unknown tag %s taken as n %zu times", tag.c_str(), count);
+  }
+  printf("\n");
+}
+
 int Run(const Options& o) {
   if (!new_seg::SentenceNormalizer::Init(o.t2s.c_str())) {
     fprintf(stderr, "zorvseg-train: cannot load the table %s\n", o.t2s.c_str());
@@ -185,6 +204,25 @@ int Run(const Options& o) {
     fprintf(stderr, "zorvseg-train: cannot build %s0..3\n", ngram_base.c_str());
     return 1;
   }
+  zorvseg_tools::PosTrainer pos;
+  pos.Count(corpus.sentences(), trainer);
+  std::string tag_source;
+  if (pos.has_tags()) {
+    tag_source = pos.SourceText();
+    new_seg::TagModel model;
+    zorvseg_tools::TagModelSourceStats tag_stats;
+    std::string tag_path = o.out_dir + "/tag_info.dat";
+    if (!zorvseg_tools::CompileTagModelSource(tag_source, "trained tag model", &model,
+                                              &tag_stats) ||
+        !model.Save(tag_path)) {
+      fprintf(stderr, "zorvseg-train: cannot build %s\n", tag_path.c_str());
+      return 1;
+    }
+  }
+  if (!tag_source.empty() && !o.sources_dir.empty() &&
+      !WriteText(o.sources_dir + "/tag_source.txt", tag_source)) {
+    return 1;
+  }
   if (!o.sources_dir.empty() &&
       (!WriteText(o.sources_dir + "/lexicon.txt", lexicon) ||
        !WriteText(o.sources_dir + "/ngram.txt", ngram) ||
@@ -192,6 +230,7 @@ int Run(const Options& o) {
     return 1;
   }
   PrintSummary(corpus.stats(), trainer.stats(), corpus.sentences().size());
+  PrintTagSummary(pos.stats());
   new_seg::CoreDict::UnInit();
   new_seg::NGram::UnInit();
   new_seg::SentenceNormalizer::UnInit();

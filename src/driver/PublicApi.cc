@@ -10,6 +10,8 @@
 #include "custom/CustomRule.h"
 #include "dict/NGram.h"
 #include "driver/LxSegmentor.h"
+#include "pos/CSegmentTag.h"
+#include "pos/PosInterveneCoredict.h"
 #include "zorvseg.h"
 
 namespace new_seg {
@@ -30,7 +32,7 @@ const LoadStep kLoadOrder[] = {
     {"core_rule.dat", nullptr},
     {"ngram.dat", &NGram::Init},
     {"t2s.dat", &SentenceNormalizer::Init},
-    {"tag_info.dat", nullptr},
+    {"tag_info.dat", &CSegmentTag::Init},
     {"ne_dict.dat", nullptr},
     {"name.dat", nullptr},
     {"ne_pattern.dat", nullptr},
@@ -38,7 +40,7 @@ const LoadStep kLoadOrder[] = {
     {"custom_word/", &CustomDictContainer::Init},
     {"custom_rule.dat", &CustomRule::Init},
     {"additional_rule.dat", &AdditionalRule::Init},
-    {"pos_intervene_dict.dat", nullptr},
+    {"pos_intervene_dict.dat", &PosInterveneCoredict::Init},
     {"ner_rules.txt", nullptr},
     {"ascii_dict.txt", nullptr},
 };
@@ -73,9 +75,11 @@ void LxUnInitSeg() {
   CoreDict::UnInit();
   NGram::UnInit();
   SentenceNormalizer::UnInit();
+  CSegmentTag::UnInit();
   CustomDictContainer::UnInit();
   CustomRule::UnInit();
   AdditionalRule::UnInit();
+  PosInterveneCoredict::UnInit();
 }
 
 HANDLE LxCreateSegHandle(int32_t seg_mode) {

@@ -1,13 +1,255 @@
 #include "pos/CSegmentTag.h"
 
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "lattice/OmniSegItem.h"
+#include "lattice/OmniSegNet.h"
+#include "text/SentenceNormalizer.h"
+
 namespace new_seg {
 
-bool CSegmentTag::Init(const char* /*path*/) { return true; }
-void CSegmentTag::UnInit() {}
+TagModel* CSegmentTag::mProbDict = nullptr;
+int32_t* CSegmentTag::m_pIDtoIndex = nullptr;
+uint32_t CSegmentTag::mMaxID = 0;
 
-bool CSegmentTag::pos_tag(OmniSegNet* /*seg_net*/, SentenceNormalizer* /*normalizer*/,
-                          bool /*use_ne*/) {
+namespace {
+
+const char* const kPosNames[] = {
+    "a",  "ad", "an", "b",  "c",  "d",  "e",  "f",  "g",  "h",  "i",  "j",
+    "k",  "l",  "m",  "n",  "nr", "nrf", "nrg", "ns", "nt", "nz", "nx", "o",
+    "p",  "q",  "r",  "s",  "t",  "u",  "v",  "vd", "vn", "w",  "x",  "y",
+    "z",  "Ag", "Bg", "Dg", "Mg", "Ng", "Qg", "Rg", "Tg", "Vg", "Yg", "Zg"};
+const int kPosNameCount = sizeof(kPosNames) / sizeof(kPosNames[0]);
+
+// Roles 1 to 33 in order, then role 50 ("A") and 51 ("unk").
+const char* const kRoleNames[] = {
+    "B",  "C",  "D",  "E",  "F",  "G",  "K",  "L",  "M",      "U",      "V",
+    "X",  "Y",  "Z",  "H",  "I",  "T",  "E2", "X2", "LH",     "LM",     "LT",
+    "LO", "NI", "NF", "NB", "X_HALF", "D_HALF", "LY", "SU", "FH", "FM", "FT"};
+const int kRoleNameCount = sizeof(kRoleNames) / sizeof(kRoleNames[0]);
+
+// A word the model does not know may be any of "d", "n", "u", "v"; the
+// transitions alone choose.
+const uint8_t kPosTemp[] = {6, 16, 30, 31};
+const float kPosTempProb[] = {0.0f, 0.0f, 0.0f, 0.0f};
+const uint8_t kPosSos[] = {CSegmentTag::kTagSentenceStart};
+const float kZeroWeight[] = {0.0f};
+const uint8_t kTagNumberList[] = {CSegmentTag::kTagNumber};
+const uint8_t kTagPunctuationList[] = {CSegmentTag::kTagPunctuation};
+const uint8_t kTagLettersList[] = {CSegmentTag::kTagLetters};
+const uint8_t kTagNounList[] = {CSegmentTag::kTagNoun};
+
+// Scores start here and are replaced only by strictly greater ones, so
+// among equal scores the earliest candidate wins.
+const float kScoreFloor = -1000000.0f;
+
+bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The kind of a one-character word, read from its bytes: full-width digits,
+// letters and symbols count as numbers, letters and separators, as do their
+// ASCII forms.
+uint32_t AdjustKind(const unsigned char* word, size_t len, uint32_t kind) {
+  if (len == 2 && word[0] == 0xA1) return OmniSegItem::TYPE_SEG;
+  if (len == 2 && word[0] == 0xA3) {
+    unsigned char c = word[1];
+    if (c >= 0xB0 && c <= 0xB9) return OmniSegItem::TYPE_NUM;
+    if ((c >= 0xC1 && c <= 0xDA) || (c >= 0xE1 && c <= 0xFA)) return OmniSegItem::TYPE_ENG;
+    return OmniSegItem::TYPE_SEG;
+  }
+  if (len == 1) {
+    unsigned char c = word[0];
+    if (c >= '0' && c <= '9') return OmniSegItem::TYPE_NUM;
+    if (c <= 0x1F || c == 0x7F || c >= 0x80 || IsAsciiLetter(c)) return kind;
+    return OmniSegItem::TYPE_SEG;
+  }
+  return kind;
+}
+
+}  // namespace
+
+bool CSegmentTag::Init(const char* tag_dict_file) {
+  if (IsLoaded()) return true;
+  if (tag_dict_file == nullptr) return false;
+  TagModel* model = new (std::nothrow) TagModel;
+  if (model == nullptr) {
+    std::fprintf(stderr, "memory error in load tag dict !\n");
+    return false;
+  }
+  if (!model->Load(tag_dict_file)) {
+    delete model;
+    return false;
+  }
+  uint32_t max_id = 0;
+  for (const word_tag_prob_t& record : model->m_word_info) {
+    if (record.word_id > max_id) max_id = record.word_id;
+  }
+  int32_t* id_to_index = new (std::nothrow) int32_t[static_cast<size_t>(max_id) + 1];
+  if (id_to_index == nullptr) {
+    std::fprintf(stderr, "memory error in load tag dict !\n");
+    delete model;
+    return false;
+  }
+  for (uint32_t id = 0; id <= max_id; ++id) id_to_index[id] = -1;
+  for (size_t i = 0; i < model->m_word_info.size(); ++i) {
+    id_to_index[model->m_word_info[i].word_id] = static_cast<int32_t>(i);
+  }
+  mProbDict = model;
+  m_pIDtoIndex = id_to_index;
+  mMaxID = max_id;
   return true;
+}
+
+bool CSegmentTag::UnInit() {
+  delete mProbDict;
+  mProbDict = nullptr;
+  delete[] m_pIDtoIndex;
+  m_pIDtoIndex = nullptr;
+  mMaxID = 0;
+  return true;
+}
+
+bool CSegmentTag::_get_pos_char(int pos, char* str) {
+  const char* name = pos >= 1 && pos <= kPosNameCount ? kPosNames[pos - 1] : "n";
+  std::strcpy(str, name);
+  return true;
+}
+
+bool CSegmentTag::_get_role_char(int role, char* str) {
+  const char* name = nullptr;
+  if (role >= 1 && role <= kRoleNameCount) name = kRoleNames[role - 1];
+  if (role == 50) name = "A";
+  if (role == 51) name = "unk";
+  if (name == nullptr) return false;
+  std::strcpy(str, name);
+  return true;
+}
+
+bool CSegmentTag::pos_tag(OmniSegNet* seg_net, SentenceNormalizer* sentence_normalizer,
+                          bool use_ne) {
+  if (!IsLoaded() || seg_net == nullptr) return true;
+  _get_ids_from_seg_net(seg_net, sentence_normalizer);
+  do_pos_tag(use_ne);
+  get_pos_tag_result(seg_net);
+  return true;
+}
+
+void CSegmentTag::_get_ids_from_seg_net(OmniSegNet* seg_net,
+                                        SentenceNormalizer* sentence_normalizer) {
+  size_t text_len = 0;
+  const char* text = sentence_normalizer == nullptr
+                         ? nullptr
+                         : sentence_normalizer->GetSegmentUsedStr(text_len);
+  mSegResultLen = 0;
+  size_t pos = 0;
+  const OmniSegNode* node = seg_net->GetSegNode(0);
+  // Words past MAX_WORD_LEN stay untagged; get_pos_tag_result reports them.
+  while (node != nullptr && node->next_term_len() != 0 && mSegResultLen < MAX_WORD_LEN) {
+    pos += node->next_term_len();
+    node = seg_net->GetSegNode(pos);
+    const OmniSegItem* item = node == nullptr ? nullptr : node->optimal_item();
+    if (item == nullptr) break;
+    uint32_t kind = static_cast<uint32_t>(item->undict_term_type);
+    bool inside_text = text != nullptr && item->term_begin_pos <= text_len &&
+                       item->term_len <= text_len - item->term_begin_pos;
+    if (inside_text) {
+      kind = AdjustKind(reinterpret_cast<const unsigned char*>(text) + item->term_begin_pos,
+                        item->term_len, kind);
+    }
+    m_SegResult[mSegResultLen] = static_cast<uint32_t>(item->term_attribute_idx);
+    m_SegType[mSegResultLen] = kind;
+    ++mSegResultLen;
+  }
+}
+
+CSegmentTag::CandidateList CSegmentTag::_get_candidates(size_t word) const {
+  switch (m_SegType[word]) {
+    case OmniSegItem::TYPE_CJK:
+      break;
+    case OmniSegItem::TYPE_NUM:
+      return {kTagNumberList, kZeroWeight, 1};
+    case OmniSegItem::TYPE_SEG:
+      return {kTagPunctuationList, kZeroWeight, 1};
+    case OmniSegItem::TYPE_ENG:
+      return {kTagLettersList, kZeroWeight, 1};
+    default:
+      return {kTagNounList, kZeroWeight, 1};
+  }
+  uint32_t id = m_SegResult[word];
+  int32_t index = id <= mMaxID ? m_pIDtoIndex[id] : -1;
+  if (index >= 0) {
+    // Lists were checked at load time to end within 53 entries.
+    uint32_t start = mProbDict->m_word_info[index].m_pos_sidx;
+    const uint8_t* tags = &mProbDict->m_Pos[start];
+    size_t count = 0;
+    while (tags[count] != 0) ++count;
+    if (count != 0) return {tags, &mProbDict->m_PosProb[start], count};
+  }
+  return {kPosTemp, kPosTempProb, sizeof(kPosTemp)};
+}
+
+uint8_t CSegmentTag::_get_pos(size_t CurID, size_t CurPosID) const {
+  const CandidateList& candidates = m_candidates[CurID];
+  return CurPosID < candidates.count ? candidates.tags[CurPosID] : 0;
+}
+
+void CSegmentTag::do_pos_tag(bool use_ne) {
+  if (mSegResultLen == 0) return;
+  CandidateList previous = {kPosSos, kZeroWeight, 1};
+  m_pre_weight_buf[0] = 0.0f;
+  for (size_t i = 0; i < mSegResultLen; ++i) {
+    m_candidates[i] = _get_candidates(i);
+    const CandidateList& current = m_candidates[i];
+    for (size_t k = 0; k < current.count; ++k) {
+      float best = kScoreFloor;
+      size_t best_previous = 0;
+      for (size_t j = 0; j < previous.count; ++j) {
+        float score =
+            mProbDict->PosTransition(previous.tags[j], current.tags[k]).weight + m_pre_weight_buf[j];
+        if (score > best) {
+          best = score;
+          best_previous = j;
+        }
+      }
+      m_pre_role_id[i][k] = static_cast<uint8_t>(best_previous);
+      m_cur_weight_buf[k] = current.weights[k] + best;
+    }
+    std::memcpy(m_pre_weight_buf, m_cur_weight_buf, current.count * sizeof(float));
+    previous = current;
+  }
+
+  float best = kScoreFloor;
+  size_t index = 0;
+  for (size_t k = 0; k < previous.count; ++k) {
+    if (m_pre_weight_buf[k] > best) {
+      best = m_pre_weight_buf[k];
+      index = k;
+    }
+  }
+  for (size_t i = mSegResultLen; i-- > 0;) {
+    uint8_t tag = _get_pos(i, index);
+    if (use_ne && tag == kTagPerson) tag = kTagNoun;
+    m_pos_tag_result[i] = tag;
+    index = m_pre_role_id[i][index];
+  }
+}
+
+void CSegmentTag::get_pos_tag_result(OmniSegNet* seg_net) {
+  size_t pos = 0;
+  size_t word = 0;
+  const OmniSegNode* node = seg_net->GetSegNode(0);
+  while (node != nullptr && node->next_term_len() != 0) {
+    pos += node->next_term_len();
+    node = seg_net->GetSegNode(pos);
+    OmniSegItem* item = node == nullptr ? nullptr : node->optimal_item();
+    if (item == nullptr) break;
+    if (word == mSegResultLen) {
+      std::fprintf(stderr, "pos tag num error!\n");
+      return;
+    }
+    item->pos_tag = m_pos_tag_result[word++];
+  }
 }
 
 }  // namespace new_seg

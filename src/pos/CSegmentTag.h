@@ -1,6 +1,17 @@
-// Part-of-speech tagging of the best path.
+// Part-of-speech tagging of the best path: a first-order hidden Markov model
+// over the words of one sentence, decoded with the Viterbi algorithm.
+//
+// The model (tag_info.dat) is process-wide and read-only after Init; each
+// handle owns one CSegmentTag with fixed-size work arrays, so tagging never
+// allocates. Weights are log-probabilities: a path's score is the sum of its
+// transition and emission weights, and the highest score wins.
 #ifndef ZORVSEG_POS_CSEGMENTTAG_H_
 #define ZORVSEG_POS_CSEGMENTTAG_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pos/TagModel.h"
 
 namespace new_seg {
 
@@ -9,12 +20,70 @@ class SentenceNormalizer;
 
 class CSegmentTag {
  public:
-  // Loads the tagging model; true when already loaded.
-  static bool Init(const char* path);
-  static void UnInit();
+  static constexpr size_t PBUFSIZE = TagModel::PBUFSIZE;
+  static constexpr size_t RBUFSIZE = TagModel::RBUFSIZE;
+  static constexpr size_t MAX_POS_ROLE_TYPE = TagModel::MAX_POS_ROLE_TYPE;
+  static constexpr size_t MAX_WORD_LEN = 1025;  // most words tagged per sentence
 
-  // Writes a tag into every path word; without a model words stay untagged.
-  bool pos_tag(OmniSegNet* seg_net, SentenceNormalizer* normalizer, bool use_ne);
+  // Tag ids of the LxPosId2Str table the tagger names.
+  static constexpr uint8_t kTagNumber = 15;       // "m"
+  static constexpr uint8_t kTagNoun = 16;         // "n"
+  static constexpr uint8_t kTagPerson = 17;       // "nr"
+  static constexpr uint8_t kTagLetters = 23;      // "nx"
+  static constexpr uint8_t kTagPunctuation = 34;  // "w"
+  static constexpr uint8_t kTagSentenceStart = 49;
+
+  CSegmentTag() = default;
+  virtual ~CSegmentTag() = default;
+  CSegmentTag(const CSegmentTag&) = delete;
+  CSegmentTag& operator=(const CSegmentTag&) = delete;
+
+  // Loads tag_info.dat; true when loaded or already loaded. False with a
+  // message naming the file when it is missing or damaged.
+  static bool Init(const char* tag_dict_file);
+  static bool UnInit();
+  static bool IsLoaded() { return mProbDict != nullptr; }
+
+  // Writes a tag into every path word's optimal item; with use_ne a person
+  // tag ("nr") becomes "n", names being left to entity recognition. Without
+  // a loaded model the words stay untagged. Always true.
+  bool pos_tag(OmniSegNet* seg_net, SentenceNormalizer* sentence_normalizer, bool use_ne);
+
+  // Name of tag `pos` ("n" outside 1..48) and of role `role` (false outside
+  // 1..51); str needs room for 6 bytes.
+  static bool _get_pos_char(int pos, char* str);
+  static bool _get_role_char(int role, char* str);
+
+ private:
+  struct CandidateList {
+    const uint8_t* tags;
+    const float* weights;
+    size_t count;
+  };
+
+  void _get_ids_from_seg_net(OmniSegNet* seg_net, SentenceNormalizer* sentence_normalizer);
+  void do_pos_tag(bool use_ne);
+  void get_pos_tag_result(OmniSegNet* seg_net);
+  // The candidates of word `word`: fixed by its kind, its own list, or the
+  // default list for a word the model does not know.
+  CandidateList _get_candidates(size_t word) const;
+  // Candidate `CurPosID` of word `CurID`, from the lists do_pos_tag chose.
+  uint8_t _get_pos(size_t CurID, size_t CurPosID) const;
+
+  static TagModel* mProbDict;
+  static int32_t* m_pIDtoIndex;  // mMaxID + 1 entries, -1 for an id without a record
+  static uint32_t mMaxID;
+
+  uint32_t m_SegResult[MAX_WORD_LEN] = {};  // word identifiers of the sentence
+  uint32_t m_SegType[MAX_WORD_LEN] = {};    // word kinds of the sentence
+  size_t mSegResultLen = 0;
+  float m_pre_weight_buf[MAX_POS_ROLE_TYPE] = {};
+  float m_cur_weight_buf[MAX_POS_ROLE_TYPE] = {};
+  // Back-pointers: for word i and candidate k, the best candidate index of
+  // word i - 1 (indices stay below 53, so a byte holds them).
+  uint8_t m_pre_role_id[MAX_WORD_LEN + 1][MAX_POS_ROLE_TYPE] = {};
+  uint8_t m_pos_tag_result[MAX_WORD_LEN] = {};
+  CandidateList m_candidates[MAX_WORD_LEN] = {};  // each word's list, kept for backtracking
 };
 
 }  // namespace new_seg

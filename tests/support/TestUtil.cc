@@ -11,6 +11,7 @@
 
 #include "dict/CoreDict.h"
 #include "dict/NGram.h"
+#include "pos/TagModel.h"
 
 namespace testutil {
 
@@ -81,6 +82,15 @@ void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_li
   new_seg::CoreDict::UnInit();
   new_seg::NGram::UnInit();
   if (!built) throw std::runtime_error("cannot build the test data directory");
+
+  // A tagging model that knows no word (every transition weighs the same,
+  // so unknown words get "d") and an empty intervention dictionary.
+  new_seg::TagModel tag_model;
+  tag_model.m_name_list.insert({1, 2, 3});
+  if (!tag_model.Save(dir.path() + "/tag_info.dat")) {
+    throw std::runtime_error("cannot write the test tagging model");
+  }
+  dir.Write("pos_intervene_dict.dat", "");
 }
 
 int WordId(const std::vector<std::string>& words_utf8, const std::string& word) {

@@ -32,7 +32,8 @@ std::string GbkToUtf8(const std::string& gbk);
 // maps a few traditional characters, custom_word/ is empty and the two rule
 // files hold no rules; the lexicon lines ("word<TAB>type
 // [split positions]", UTF-8, converted to GBK) and the n-gram lines
-// ("cost count id [id]") are compiled as given.
+// ("cost count id [id]") are compiled as given; tag_info.dat is a model
+// without words and pos_intervene_dict.dat is empty.
 void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_lines,
                   const std::vector<std::string>& ngram_lines);
 // The core-dictionary id a word gets among the given lexicon words.

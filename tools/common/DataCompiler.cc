@@ -11,6 +11,8 @@
 #include "dict/CoreDict.h"
 #include "dict/DictFile.h"
 #include "dict/NGram.h"
+#include "common/TagModelSource.h"
+#include "pos/TagModel.h"
 
 namespace zorvseg_tools {
 
@@ -66,6 +68,17 @@ ParseOutcome CheckPositionals(const std::vector<std::string>& args,
     }
     options->command = DataCompilerOptions::Command::kNGram;
     options->input = args[1];
+    options->output = args[3];
+    return ParseOutcome::kRun;
+  }
+  if (command == "tag-model") {
+    if (args.size() != 4) {
+      *error = "tag-model takes SOURCE.txt, CORE_DICT.dat and OUT.dat";
+      return ParseOutcome::kUsageError;
+    }
+    options->command = DataCompilerOptions::Command::kTagModel;
+    options->input = args[1];
+    options->core_dict = args[2];
     options->output = args[3];
     return ParseOutcome::kRun;
   }
@@ -134,6 +147,23 @@ int CompileNGram(const DataCompilerOptions& options, const std::string& text) {
   return 0;
 }
 
+int CompileTagModel(const DataCompilerOptions& options, const std::string& text) {
+  if (!new_seg::CoreDict::Init(options.core_dict.c_str())) return 1;
+  new_seg::TagModel model;
+  TagModelSourceStats stats;
+  bool compiled = CompileTagModelSource(text, options.input.c_str(), &model, &stats);
+  new_seg::CoreDict::UnInit();
+  if (!compiled || !model.Save(options.output)) return 1;
+  std::printf("tag-model %s: %zu words (%zu not in the core dictionary, left out), "
+              "%zu tag-list bytes, %zu role-list bytes, %zu + %zu transitions listed, "
+              "%zu name triples, %llu bytes written\n",
+              options.output.c_str(), stats.words, stats.unknown_words, model.m_Pos.size(),
+              model.m_Rol.size(), stats.transitions, stats.role_transitions,
+              model.m_name_list.size(),
+              static_cast<unsigned long long>(FileBytes(options.output)));
+  return 0;
+}
+
 }  // namespace
 
 ParseOutcome ParseDataCompilerArgs(int argc, const char* const* argv,
@@ -177,6 +207,23 @@ void PrintDataCompilerUsage(std::ostream& out) {
          "  ngram TABLE.txt MAX_ORDER OUT_BASE\n"
          "      Compile an n-gram table (cost count id [id...] per line) into\n"
          "      the four trie files OUT_BASE0 .. OUT_BASE3.\n"
+         "  tag-model SOURCE.txt CORE_DICT.dat OUT.dat\n"
+         "      Compile a part-of-speech model source into tag_info.dat, mapping\n"
+         "      each word to its id in CORE_DICT.dat (words it lacks are left out\n"
+         "      and counted). One directive per line; '#' starts a comment line:\n"
+         "        word WORD TAG:WEIGHT...          candidate tags, in order\n"
+         "        role WORD ROLE:WEIGHT...         name roles of a word\n"
+         "        transition FROM TO WEIGHT [BOF]  tag TO after tag FROM\n"
+         "        role-transition FROM TO WEIGHT [BOF]\n"
+         "        default-transition WEIGHT        unlisted tag transitions\n"
+         "        default-role-transition WEIGHT   (both -100 when not given)\n"
+         "        name ID1 ID2 ID3                 a name triple (at least one)\n"
+         "      Weights are log-probabilities (any one base, e.g. ln P(word|tag)\n"
+         "      for emissions and ln P(TO|FROM) for transitions): the tagger picks\n"
+         "      the tag sequence with the GREATEST sum of transition and emission\n"
+         "      weights; among equal sums the earlier candidate wins. Tags are the\n"
+         "      names a .. Zg, www, tele, email, <s> (sentence start) or 1..55;\n"
+         "      roles are B .. FT, A, unk or 1..53.\n"
          "\n"
          "Options:\n"
          "  --encoding utf8|gbk  encoding of the input text (default utf8;\n"
@@ -191,6 +238,9 @@ int RunDataCompiler(const DataCompilerOptions& options) {
   if (!ReadFileAsGbk(options.input, options.encoding, &text)) return 1;
   if (options.command == DataCompilerOptions::Command::kCoreDict) {
     return CompileCoreDict(options, text);
+  }
+  if (options.command == DataCompilerOptions::Command::kTagModel) {
+    return CompileTagModel(options, text);
   }
   return CompileNGram(options, text);
 }

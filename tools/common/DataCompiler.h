@@ -1,5 +1,5 @@
-// zorvseg-build: compiles text lexicons and n-gram tables into the binary
-// files of the data directory.
+// zorvseg-build: compiles text lexicons, n-gram tables and tagging models into
+// the binary files of the data directory.
 #ifndef ZORVSEG_TOOLS_COMMON_DATACOMPILER_H_
 #define ZORVSEG_TOOLS_COMMON_DATACOMPILER_H_
 
@@ -12,11 +12,12 @@ namespace zorvseg_tools {
 enum class InputEncoding { kUtf8, kGbk };
 
 struct DataCompilerOptions {
-  enum class Command { kCoreDict, kNGram };
+  enum class Command { kCoreDict, kNGram, kTagModel };
   Command command = Command::kCoreDict;
   std::string input;
-  std::string output;         // core_dict.dat, or the n-gram base path
+  std::string output;         // the .dat file, or the n-gram base path
   std::size_t max_order = 0;  // n-gram only
+  std::string core_dict;      // tag-model only: maps words to their ids
   InputEncoding encoding = InputEncoding::kUtf8;
 };
 

@@ -1,0 +1,203 @@
+// Part-of-speech tagging with hand-made models whose right answers follow
+// from the weights: transitions against emissions, ties, words the model
+// does not know, word kinds, the person-name rule, and overlong sentences.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "driver/SegMode.h"
+#include "lattice/OmniSegNet.h"
+#include "lattice/OmniSegSingleWord.h"
+#include "pos/CSegmentTag.h"
+#include "pos/PosInterveneCoredict.h"
+#include "pos/TagModel.h"
+#include "support/TestUtil.h"
+#include "zorvseg.h"
+
+using namespace new_seg;
+
+namespace {
+
+typedef std::vector<std::pair<std::string, float>> TagWeights;
+typedef std::tuple<std::string, std::string, float> Transition;
+
+const std::vector<std::string> kWords = {"研究", "生命", "起源", "江", "泽民",
+                                         "甲",   "乙",   "丙",   "丁"};
+
+uint8_t TagId(const std::string& name) {
+  return name == "<s>" ? CSegmentTag::kTagSentenceStart : PosInterveneCoredict::GetPosId(name);
+}
+
+class PosTagTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<std::string> lexicon, ngram;
+    for (const std::string& w : kWords) {
+      lexicon.push_back(w + "\t1");
+      ngram.push_back("5 1 " + std::to_string(testutil::WordId(kWords, w)));
+    }
+    testutil::WriteDataDir(dir_, lexicon, ngram);
+  }
+  void TearDown() override {
+    LxCloseSegHandle(handle_);
+    LxUnInitSeg();
+  }
+
+  // Installs a model: the words' candidate lists, the listed transitions,
+  // every other transition weighing `other`.
+  void Load(const std::map<std::string, TagWeights>& words,
+            const std::vector<Transition>& transitions, float other,
+            int32_t mode = SegMode::kPosTag) {
+    TagModel model;
+    for (prob_t& cell : model.m_pPosTTLM) cell.weight = other;
+    for (const Transition& t : transitions) {
+      model.PosTransition(TagId(std::get<0>(t)), TagId(std::get<1>(t))).weight = std::get<2>(t);
+    }
+    for (const auto& entry : words) {
+      TagModel::Candidates candidates;
+      for (const auto& tag : entry.second) candidates.push_back({TagId(tag.first), tag.second});
+      uint32_t id = static_cast<uint32_t>(testutil::WordId(kWords, entry.first));
+      model.AddWord(id, model.AppendPosList(candidates), 0);
+    }
+    model.m_name_list.insert({1, 2, 3});
+    ASSERT_TRUE(model.Save(dir_.path() + "/tag_info.dat"));
+    ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
+    handle_ = LxCreateSegHandle(mode);
+    ASSERT_NE(handle_, nullptr);
+  }
+
+  std::string Tagged(const std::string& text) {
+    EXPECT_TRUE(LxSegment(handle_, text.data(), text.size(), kCharsetUTF8));
+    std::string out;
+    for (size_t i = 0; i < LxGetResultCnt(handle_); ++i) {
+      const token_t* token = LxGetBasicTokenAt(handle_, static_cast<int32_t>(i));
+      char tag[8];
+      LxPosId2Str(token->pos, tag);
+      out += (i ? " " : "") + std::string(token->word) + "/" + tag;
+    }
+    return out;
+  }
+
+  testutil::TempDir dir_;
+  HANDLE handle_ = nullptr;
+};
+
+TEST_F(PosTagTest, TransitionsCanOverrideTheBestEmission) {
+  std::map<std::string, TagWeights> words = {{"研究", {{"v", -0.5f}, {"vn", -1}}},
+                                             {"生命", {{"n", -1}}},
+                                             {"起源", {{"v", -1}, {"n", -2}}}};
+  // Scores: 研究/vn -2 beats 研究/v -3.5; 起源/n -6.5 beats 起源/v -10.
+  Load(words,
+       {{"<s>", "vn", -1}, {"<s>", "v", -3}, {"vn", "n", -1}, {"v", "n", -1},
+        {"n", "n", -0.5f}, {"n", "v", -5}},
+       -100);
+  EXPECT_EQ(Tagged("研究生命起源"), "研究/vn 生命/n 起源/n");
+
+  ResetSegMode(handle_, 0);
+  EXPECT_EQ(Tagged("研究生命"), "研究/unk 生命/unk");
+}
+
+TEST_F(PosTagTest, EmissionsDecideWhenTransitionsAreFlat) {
+  Load({{"研究", {{"vn", -1}, {"v", -0.5f}}}, {"起源", {{"n", -2}, {"v", -1}}}}, {}, 0);
+  EXPECT_EQ(Tagged("研究起源"), "研究/v 起源/v");
+}
+
+TEST_F(PosTagTest, TiesGoToTheEarlierCandidate) {
+  Load({{"甲", {{"a", -1}, {"b", -1}}}, {"乙", {{"b", -1}, {"a", -1}}}, {"丙", {{"n", 0}}}}, {},
+       0);
+  EXPECT_EQ(Tagged("甲乙"), "甲/a 乙/b");
+  EXPECT_EQ(Tagged("乙丙甲"), "乙/b 丙/n 甲/a");
+}
+
+// The word with the largest id of the lexicon, and another one.
+std::string LargestIdWord() {
+  std::string largest = kWords[0];
+  for (const std::string& w : kWords) {
+    if (testutil::WordId(kWords, w) > testutil::WordId(kWords, largest)) largest = w;
+  }
+  return largest;
+}
+
+TEST_F(PosTagTest, WordsWithoutARecordChooseAmongDNUVByTransitions) {
+  // Only the word with the largest id has a record, so the others lie below
+  // the model's largest id without one; 戊 is not in the dictionary at all.
+  std::string largest = LargestIdWord();
+  std::string first = largest == "甲" ? "丙" : "甲";
+  std::string second = largest == "乙" ? "丙" : "乙";
+  Load({{largest, {{"a", 0}}}}, {{"<s>", "u", -1}, {"u", "v", -1}}, -10);
+  EXPECT_EQ(Tagged(first), first + "/u");
+  EXPECT_EQ(Tagged("戊"), "戊/u");
+  EXPECT_EQ(Tagged(first + second), first + "/u " + second + "/v");
+}
+
+TEST_F(PosTagTest, AWordBeyondTheLargestModelIdIsStillTagged) {
+  // The model holds only the word with the smallest id; every other word's
+  // id is above the model's largest, and it still gets a default tag.
+  std::string smallest = kWords[0];
+  for (const std::string& w : kWords) {
+    if (testutil::WordId(kWords, w) < testutil::WordId(kWords, smallest)) smallest = w;
+  }
+  std::string other = LargestIdWord();
+  Load({{smallest, {{"a", 0}}}}, {{"<s>", "v", -1}}, -10);
+  EXPECT_EQ(Tagged(other), other + "/v");
+}
+
+TEST_F(PosTagTest, WordKindsFixTheTag) {
+  Load({}, {}, 0);
+  // Numbers "m", symbols "w", letters "nx", full-width forms included.
+  EXPECT_EQ(Tagged("123，Ａ１abc。?"), "123/m ，/w Ａ/nx １/m abc/nx 。/w ?/w");
+}
+
+TEST_F(PosTagTest, PersonTagBecomesNounWhenEntitiesAreRecognised) {
+  std::map<std::string, TagWeights> words = {{"江", {{"nr", -1}, {"n", -5}}},
+                                             {"泽民", {{"nr", -1}}}};
+  Load(words, {}, 0);
+  EXPECT_EQ(Tagged("江泽民"), "江/nr 泽民/nr");
+  ResetSegMode(handle_, SegMode::kPosTag | SegMode::kNeName);
+  EXPECT_EQ(Tagged("江泽民"), "江/n 泽民/n");
+}
+
+TEST_F(PosTagTest, PathLongerThanTheWordLimitIsTaggedUpToTheLimit) {
+  Load({}, {}, 0);
+  const size_t kWordsOnPath = CSegmentTag::MAX_WORD_LEN + 75;
+  std::string text;
+  for (size_t i = 0; i < kWordsOnPath; ++i) text += i % 2 ? ',' : 'a';
+  OmniSegNet net(text.size() + 8);
+  ASSERT_TRUE(net.Init());
+  OmniSegSingleWord single(&net);
+  ASSERT_TRUE(single.Segment(text.data(), text.size()));
+
+  CSegmentTag tagger;
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(tagger.pos_tag(&net, nullptr, false));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("pos tag num error!"), std::string::npos);
+  for (size_t i = 1; i <= kWordsOnPath; ++i) {
+    const OmniSegItem* item = net.GetSegNode(i)->optimal_item();
+    ASSERT_NE(item, nullptr);
+    uint8_t expected = i > CSegmentTag::MAX_WORD_LEN ? 0
+                       : i % 2                       ? CSegmentTag::kTagLetters
+                                                     : CSegmentTag::kTagPunctuation;
+    EXPECT_EQ(item->pos_tag, expected) << "word " << i;
+  }
+}
+
+TEST(PosNames, TagAndRoleNames) {
+  char name[8];
+  CSegmentTag::_get_pos_char(17, name);
+  EXPECT_STREQ(name, "nr");
+  CSegmentTag::_get_pos_char(48, name);
+  EXPECT_STREQ(name, "Zg");
+  CSegmentTag::_get_pos_char(49, name);
+  EXPECT_STREQ(name, "n");
+  EXPECT_TRUE(CSegmentTag::_get_role_char(33, name));
+  EXPECT_STREQ(name, "FT");
+  EXPECT_TRUE(CSegmentTag::_get_role_char(51, name));
+  EXPECT_STREQ(name, "unk");
+  EXPECT_FALSE(CSegmentTag::_get_role_char(34, name));
+  EXPECT_FALSE(CSegmentTag::_get_role_char(52, name));
+}
+
+}  // namespace

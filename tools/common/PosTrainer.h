@@ -1,0 +1,48 @@
+// Estimates the part-of-speech model from a tagged corpus: for every word
+// its tags with ln P(word | tag), most frequent first, and ln P(tag |
+// previous tag) with add-one smoothing. Corpus tags are mapped onto the
+// tagger's 48 tags.
+#ifndef ZORVSEG_TOOLS_COMMON_POSTRAINER_H_
+#define ZORVSEG_TOOLS_COMMON_POSTRAINER_H_
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/TrainingCorpus.h"
+
+namespace zorvseg_tools {
+
+class LexiconTrainer;
+
+struct PosStats {
+  size_t tagged_tokens = 0;
+  size_t untagged_tokens = 0;
+  std::map<std::string, size_t> mapped_tags;   // corpus typos and their counts
+  std::map<std::string, size_t> unknown_tags;  // tags taken as "n"
+};
+
+class PosTrainer {
+ public:
+  // The tagger's name for a corpus tag; typos are mapped, anything else
+  // unknown becomes "n". `known` tells whether the tag was a tagger tag.
+  static std::string MapCorpusTag(const std::string& tag, bool* known, bool* mapped);
+
+  // Words are normalised by the lexicon trainer, so they match its lexicon.
+  void Count(const std::vector<CorpusSentence>& sentences, LexiconTrainer& lexicon);
+  bool has_tags() const { return stats_.tagged_tokens > 0; }
+  // The model source (GB18030 words) in the tag-model compiler's format.
+  std::string SourceText() const;
+  const PosStats& stats() const { return stats_; }
+
+ private:
+  std::map<std::string, std::map<std::string, size_t>> emissions_;  // word -> tag -> count
+  std::map<std::string, size_t> tag_counts_;
+  std::map<std::pair<std::string, std::string>, size_t> transitions_;
+  PosStats stats_;
+};
+
+}  // namespace zorvseg_tools
+
+#endif  // ZORVSEG_TOOLS_COMMON_POSTRAINER_H_
