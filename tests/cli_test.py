@@ -92,6 +92,26 @@ class SegmenterCli(unittest.TestCase):
                           stdin="研究生命起源\n".encode()).stdout.decode()
             self.assertEqual(out, "研究/vn 生命/n 起源/n\n")
 
+    def test_unknown_word_record_tags_words_without_an_entry(self):
+        with tempfile.TemporaryDirectory() as d:
+            copy_untrained_resources(d)
+            build = os.path.join(ARGS.bin, "zorvseg-build")
+            with open(os.path.join(d, "lex.txt"), "w", encoding="utf-8") as f:
+                f.write("研究\t1\n")
+            with open(os.path.join(d, "ngram.txt"), "w", encoding="utf-8") as f:
+                f.write("5 1 1\n30 0 0\n")
+            with open(os.path.join(d, "tags.txt"), "w", encoding="utf-8") as f:
+                f.write("word 研究 v:-1\nunknown ns:-1 n:-3\ntransition v ns -1\n"
+                        "transition v n -1\nname 1 2 3\n")
+            for args in (["core-dict", "lex.txt", "core_dict.dat"],
+                         ["ngram", "ngram.txt", "2", "ngram.dat"],
+                         ["tag-model", "tags.txt", "core_dict.dat", "tag_info.dat"]):
+                subprocess.run([build, *[os.path.join(d, a) if "." in a else a for a in args]],
+                               check=True, capture_output=True)
+            out = zorvseg("--data", d, "--presegmented", "--mode", "4",
+                          stdin="研究 桂林\n".encode()).stdout.decode()
+            self.assertEqual(out, "研究/v 桂林/ns\n")
+
     def test_pos_tags_with_the_built_model(self):
         out = zorvseg("--data", ARGS.data, "--format", "pos",
                       stdin="我爱北京天安门\n今天的天气很好。\n".encode()).stdout.decode()
@@ -180,8 +200,8 @@ CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "s
 TRAINED_FILES = ("core_dict.dat", "tag_info.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2", "ngram.dat3")
 
 
-def train(corpus_path, out_dir, *extra):
-    # The resources the trainer does not write come from the built data.
+def copy_untrained_resources(out_dir):
+    """The resources the trainer does not write, from the built data."""
     for name in os.listdir(ARGS.data):
         src = os.path.join(ARGS.data, name)
         if name in TRAINED_FILES or os.path.exists(os.path.join(out_dir, name)):
@@ -190,6 +210,10 @@ def train(corpus_path, out_dir, *extra):
             shutil.copytree(src, os.path.join(out_dir, name))
         else:
             shutil.copy(src, out_dir)
+
+
+def train(corpus_path, out_dir, *extra):
+    copy_untrained_resources(out_dir)
     cmd = [os.path.join(ARGS.bin, "zorvseg-train"), *extra, corpus_path, out_dir]
     return subprocess.run(cmd, capture_output=True, timeout=300)
 

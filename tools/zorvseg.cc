@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/DataDirectory.h"
+#include "common/PresegmentedTagger.h"
 #include "driver/SegMode.h"
 #include "text/Gb18030.h"
 #include "zorvseg.h"
@@ -24,6 +27,7 @@ struct Options {
   bool gbk = false;
   Format format = Format::kWords;
   std::vector<std::string> user_dicts;
+  bool presegmented = false;
 };
 
 const char kUsage[] =
@@ -47,6 +51,9 @@ const char kUsage[] =
     "                  list is loaded, the last one given is the one consulted\n"
     "                  (put several files in one directory to combine them).\n"
     "                  Turns on mode bit 0x08.\n"
+    "  --presegmented  the input is already segmented (words separated by spaces):\n"
+    "                  tag it as given and print word/tag (measures the tagger\n"
+    "                  on a gold segmentation)\n"
     "  --help          show this help\n"
     "\n"
     "Words that are only white space are left out. Exit status: 0 success,\n"
@@ -103,6 +110,8 @@ int ParseOptions(int argc, char** argv, Options& options) {
         fprintf(stderr, "zorvseg: --mode wants a hexadecimal number, got '%s'\n", v);
         return 2;
       }
+    } else if (arg == "--presegmented") {
+      options.presegmented = true;
     } else if (arg == "--user-dict") {
       const char* v = value("--user-dict");
       if (v == nullptr) return 2;
@@ -246,6 +255,34 @@ bool AddUserDicts(const std::vector<std::string>& paths) {
   return true;
 }
 
+// Tags each line's own words (separated by spaces) and prints word/tag.
+int TagPresegmented(const Options& options) {
+  zorvseg_tools::PresegmentedTagger tagger(options.mode);
+  if (!tagger.Init()) {
+    fprintf(stderr, "zorvseg: cannot set up the tagger\n");
+    return 1;
+  }
+  std::string line;
+  std::vector<std::string> words;
+  std::vector<uint8_t> tags;
+  int status = 0;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    words.clear();
+    std::istringstream in(line);
+    for (std::string word; in >> word;) words.push_back(word);
+    tagger.Tag(words, options.gbk, &tags);
+    for (size_t i = 0; i < words.size(); ++i) {
+      char tag[8];
+      new_seg::LxPosId2Str(tags[i], tag);
+      printf("%s%s/%s", i ? " " : "", words[i].c_str(), tag);
+    }
+    putchar('\n');
+  }
+  if (fflush(stdout) != 0) status = 1;
+  return status;
+}
+
 int Run(const Options& options) {
   if (!new_seg::LxInitSeg(options.data_dir.c_str())) {
     fprintf(stderr, "zorvseg: cannot load the data directory '%s'\n", options.data_dir.c_str());
@@ -256,6 +293,11 @@ int Run(const Options& options) {
   if (!AddUserDicts(options.user_dicts)) {
     new_seg::LxUnInitSeg();
     return 1;
+  }
+  if (options.presegmented) {
+    int status = TagPresegmented(options);
+    new_seg::LxUnInitSeg();
+    return status;
   }
   int32_t mode = options.mode;
   if (!options.user_dicts.empty()) mode |= new_seg::SegMode::kUseCustomWord;

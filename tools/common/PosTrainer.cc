@@ -70,6 +70,28 @@ void PosTrainer::Count(const std::vector<CorpusSentence>& sentences, LexiconTrai
   }
 }
 
+// ln P(unknown | tag), estimated from the tags of the words seen once,
+// most frequent first.
+std::vector<std::pair<std::string, double>> PosTrainer::UnknownWordTags() const {
+  std::map<std::string, size_t> hapax_tags;
+  for (const auto& [word, counts] : emissions_) {
+    size_t total = 0;
+    for (const auto& tag_count : counts) total += tag_count.second;
+    if (total == 1) ++hapax_tags[counts.begin()->first];
+  }
+  std::vector<std::pair<std::string, size_t>> ranked(hapax_tags.begin(), hapax_tags.end());
+  std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+    if (a.second != b.second) return a.second > b.second;
+    return TagRank(a.first) < TagRank(b.first);
+  });
+  std::vector<std::pair<std::string, double>> weights;
+  for (const auto& [tag, count] : ranked) {
+    weights.push_back(
+        {tag, std::log(static_cast<double>(count) / static_cast<double>(tag_counts_.at(tag)))});
+  }
+  return weights;
+}
+
 std::string PosTrainer::SourceText() const {
   std::string text = "# part-of-speech model estimated by zorvseg-train\n";
   text += "default-transition " + Weight(std::log(1.0 / kTagCount)) + "\n";
@@ -99,6 +121,13 @@ std::string PosTrainer::SourceText() const {
       double p = static_cast<double>(count) / static_cast<double>(tag_counts_.at(tag));
       text += " " + tag + ":" + Weight(std::log(p));
     }
+    text += "\n";
+  }
+  // Words the dictionary does not hold are tagged like the words seen once.
+  std::vector<std::pair<std::string, double>> unknown = UnknownWordTags();
+  if (!unknown.empty()) {
+    text += "unknown";
+    for (const auto& [tag, weight] : unknown) text += " " + tag + ":" + Weight(weight);
     text += "\n";
   }
   // The file needs a name triple; the role model is not trained here.

@@ -37,6 +37,8 @@ class PosTrainer {
   const PosStats& stats() const { return stats_; }
 
  private:
+  std::vector<std::pair<std::string, double>> UnknownWordTags() const;
+
   std::map<std::string, std::map<std::string, size_t>> emissions_;  // word -> tag -> count
   std::map<std::string, size_t> tag_counts_;
   std::map<std::pair<std::string, std::string>, size_t> transitions_;

@@ -74,6 +74,7 @@ class SourceCompiler {
     if (fields.empty() || fields[0][0] == '#') return true;
     const std::string& directive = fields[0];
     if (directive == "word" || directive == "role") return AddWord(fields);
+    if (directive == "unknown") return AddUnknown(fields);
     if (directive == "transition") return AddTransition(fields, false);
     if (directive == "role-transition") return AddTransition(fields, true);
     if (directive == "default-transition") return SetDefault(fields, &pos_default_);
@@ -114,8 +115,8 @@ class SourceCompiler {
   }
 
   bool ParseCandidates(const std::vector<std::string>& fields, bool roles,
-                       TagModel::Candidates* candidates) {
-    for (size_t i = 2; i < fields.size(); ++i) {
+                       TagModel::Candidates* candidates, size_t first = 2) {
+    for (size_t i = first; i < fields.size(); ++i) {
       size_t colon = fields[i].rfind(':');
       float weight = 0.0f;
       if (colon == std::string::npos || !ParseFloat(fields[i].substr(colon + 1), &weight)) {
@@ -150,6 +151,19 @@ class SourceCompiler {
     if (has) return Fail("the " + fields[0] + " list of '" + fields[1] + "' is given twice");
     has = true;
     (roles ? entry.roles : entry.tags) = candidates;
+    return true;
+  }
+
+  // Words without a dictionary entry carry id 0; their record gives the
+  // tagger trained candidates instead of its fixed defaults.
+  bool AddUnknown(const std::vector<std::string>& fields) {
+    if (fields.size() < 2) return Fail("unknown needs at least one TAG:WEIGHT");
+    TagModel::Candidates candidates;
+    if (!ParseCandidates(fields, false, &candidates, 1)) return false;
+    WordEntry& entry = words_[0];
+    if (entry.has_tags) return Fail("the unknown list is given twice");
+    entry.has_tags = true;
+    entry.tags = candidates;
     return true;
   }
 

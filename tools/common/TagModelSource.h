@@ -6,6 +6,8 @@
 //   word WORD TAG:WEIGHT [TAG:WEIGHT ...]   candidate tags of a word with
 //                                           their emission weights, in order
 //   role WORD ROLE:WEIGHT [ROLE:WEIGHT ...] name roles of a word
+//   unknown TAG:WEIGHT [TAG:WEIGHT ...]     candidate tags of words without a
+//                                           dictionary entry (id 0)
 //   transition FROM TO WEIGHT [BOF]         weight of tag TO after tag FROM
 //   role-transition FROM TO WEIGHT [BOF]    the same for roles
 //   default-transition WEIGHT               weight of every tag transition
