@@ -65,12 +65,17 @@ class SegmenterCli(unittest.TestCase):
                             os.path.join(d, "core_dict.dat")], check=True, capture_output=True)
             subprocess.run([build, "ngram", os.path.join(d, "ngram.txt"), "2",
                             os.path.join(d, "ngram.dat")], check=True, capture_output=True)
-            with open(os.path.join(ARGS.data, "t2s.dat"), "rb") as src, \
-                    open(os.path.join(d, "t2s.dat"), "wb") as dst:
-                dst.write(src.read())
+            with open(os.path.join(d, "rules.txt"), "w", encoding="utf-8") as f:
+                f.write("x-ray\t0 5 0 5\n")
+            subprocess.run([build, "core-rule", os.path.join(d, "rules.txt"),
+                            os.path.join(d, "core_rule.dat")], check=True, capture_output=True)
+            for name in ("t2s.dat", "ascii_dict.txt"):
+                with open(os.path.join(ARGS.data, name), "rb") as src, \
+                        open(os.path.join(d, name), "wb") as dst:
+                    dst.write(src.read())
             out = zorvseg("--data", d, "--mode", "0",
-                          stdin="研究生命起源\n".encode()).stdout.decode()
-            self.assertEqual(out, "研究 生命 起源\n")
+                          stdin="研究生命起源x-ray\n".encode()).stdout.decode()
+            self.assertEqual(out, "研究 生命 起源 x-ray\n")
 
     def test_bad_data_directory_fails_clearly(self):
         proc = zorvseg("--data", "/nonexistent/dir", stdin=b"x\n", check=False)

@@ -4,7 +4,9 @@
 #include <new>
 #include <string>
 
+#include "ascii/AsciiDict.h"
 #include "dict/CoreDict.h"
+#include "dict/CoreRule.h"
 #include "dict/NGram.h"
 #include "driver/LxSegmentor.h"
 #include "zorvseg.h"
@@ -24,7 +26,7 @@ struct LoadStep {
 // loader that fails; what earlier steps loaded stays loaded.
 const LoadStep kLoadOrder[] = {
     {"core_dict.dat", &CoreDict::Init},
-    {"core_rule.dat", nullptr},
+    {"core_rule.dat", &CoreRule::Init},
     {"ngram.dat", &NGram::Init},
     {"t2s.dat", &SentenceNormalizer::Init},
     {"tag_info.dat", nullptr},
@@ -37,7 +39,7 @@ const LoadStep kLoadOrder[] = {
     {"additional_rule.dat", nullptr},
     {"pos_intervene_dict.dat", nullptr},
     {"ner_rules.txt", nullptr},
-    {"ascii_dict.txt", nullptr},
+    {"ascii_dict.txt", &AsciiDict::Init},
 };
 
 LxSegmentor* Segmentor(HANDLE handle) { return static_cast<LxSegmentor*>(handle); }
@@ -68,6 +70,7 @@ bool LxInitSeg(const char* data_path) {
 
 void LxUnInitSeg() {
   CoreDict::UnInit();
+  CoreRule::UnInit();
   NGram::UnInit();
   SentenceNormalizer::UnInit();
 }

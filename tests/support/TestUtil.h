@@ -31,7 +31,10 @@ std::string GbkToUtf8(const std::string& gbk);
 // A data directory built through the library's own build code: t2s.dat
 // maps a few traditional characters; the lexicon lines ("word<TAB>type
 // [split positions]", UTF-8, converted to GBK) and the n-gram lines
-// ("cost count id [id]") are compiled as given.
+// ("cost count id [id]") are compiled as given; core_rule.dat and
+// ascii_dict.txt hold kMinimalCoreRules and kMinimalAsciiDict.
+extern const char kMinimalCoreRules[];
+extern const char kMinimalAsciiDict[];
 void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_lines,
                   const std::vector<std::string>& ngram_lines);
 // The core-dictionary id a word gets among the given lexicon words.

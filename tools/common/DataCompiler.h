@@ -12,10 +12,10 @@ namespace zorvseg_tools {
 enum class InputEncoding { kUtf8, kGbk };
 
 struct DataCompilerOptions {
-  enum class Command { kCoreDict, kNGram };
+  enum class Command { kCoreDict, kNGram, kCoreRule };
   Command command = Command::kCoreDict;
   std::string input;
-  std::string output;         // core_dict.dat, or the n-gram base path
+  std::string output;         // the .dat file, or the n-gram base path
   std::size_t max_order = 0;  // n-gram only
   InputEncoding encoding = InputEncoding::kUtf8;
 };
