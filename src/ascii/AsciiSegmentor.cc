@@ -1,5 +1,7 @@
 #include "ascii/AsciiSegmentor.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -32,18 +34,29 @@ const int kZeroLengthPiece = 378;
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigitByte(unsigned char c) { return IsDigit(c); }
+bool IsQuote(unsigned char c) { return c == '"'; }
+// The characters of pattern_seg_.
+bool IsPunctuationOrSpace(unsigned char c) {
+  return c != '\0' && std::strchr("- !#$%&'()*+,./:;<=>?@_|~", c) != nullptr;
+}
 
-// A byte every match of the pattern contains; a run without it is not
-// searched at all (most runs are plain words or numbers).
-char RequiredByte(int pattern) {
-  switch (pattern) {
-    case 0: return '.';   // URL
-    case 1: return '@';   // e-mail
-    case 2: return '.';   // dotted number
-    case 3: return '.';   // decimal
-    case 5: return '"';   // quotes
-    default: return '\0';
+// Case-insensitive: does text hold '.' followed by word?
+bool HasDotWord(const char* text, size_t len, const char* word) {
+  size_t word_len = std::strlen(word);
+  for (const char* dot = static_cast<const char*>(std::memchr(text, '.', len)); dot != nullptr;
+       dot = static_cast<const char*>(std::memchr(dot + 1, '.', text + len - dot - 1))) {
+    size_t after = static_cast<size_t>(text + len - dot - 1);
+    if (after >= word_len && strncasecmp(dot + 1, word, word_len) == 0) return true;
   }
+  return false;
+}
+
+bool HasDigitDotDigit(const char* text, size_t len) {
+  for (size_t i = 1; i + 1 < len; ++i) {
+    if (text[i] == '.' && IsDigit(text[i - 1]) && IsDigit(text[i + 1])) return true;
+  }
+  return false;
 }
 
 enum CharClass { kDigitClass, kLetterClass, kOtherClass };
@@ -74,9 +87,8 @@ int TermTypeOf(uint64_t frag_type) {
 }  // namespace
 
 AsciiSegmentor::AsciiSegmentor(SegMode* seg_mode) : seg_mode_(seg_mode) {
-  const char* const patterns[kPatternCount] = {pattern_url_,   pattern_email_, pattern_ip_,
-                                               pattern_float_, pattern_seg_,   pattern_quote_,
-                                               pattern_num_};
+  const char* const patterns[kPatternCount] = {pattern_url_, pattern_email_, pattern_ip_,
+                                               pattern_float_};
   for (int i = 0; i < kPatternCount; ++i) {
     compiled_[i] = regcomp(&patterns_[i], patterns[i], REG_EXTENDED | REG_ICASE) == 0;
   }
@@ -140,21 +152,24 @@ int AsciiSegmentor::segment(const char* s, size_t len, size_t ascii_begin_pos,
   StoreCall(s, len, ascii_begin_pos, ascii_len);
   exception_ = false;
   CacheSentence(s, len);
-  covered_.assign(ascii_len, 0);
+  accepted_.clear();
+  alive_.clear();
+  owner_.assign(ascii_len, -1);
   if (ascii_len >= 2) {
     match_rule();
     match_regex(kUrl, TYPE_URL);
     match_regex(kEmail, TYPE_EMAIL);
     match_regex(kIp, TYPE_IP);
     match_regex(kFloat, TYPE_FLOAT);
-    match_regex(kSeg, TYPE_SEG);
-    match_regex(kQuote, TYPE_QUOTE);
-    match_regex(kNum, TYPE_NUM);
+    match_class(IsPunctuationOrSpace, true, TYPE_SEG);
+    match_class(IsQuote, false, TYPE_QUOTE);
+    match_class(IsDigitByte, false, TYPE_NUM);
     if (seg_mode_->is_use_ascii_lm_mode()) {
       match_dag();
     } else {
       match_dict();
     }
+    CollectAccepted();
     SortFragment();
   }
   fill_gaps();
@@ -187,11 +202,28 @@ void AsciiSegmentor::match_rule() {
   }
 }
 
+// What every match of the pattern contains. Most runs are plain words or
+// numbers and are not searched at all; searching a long run without a
+// match costs the expression engine time quadratic in the run's length.
+bool AsciiSegmentor::CanMatch(PatternId pattern) const {
+  const char* text = run();
+  switch (pattern) {
+    case kUrl:
+      for (const char* domain : {"com", "cn", "net", "info", "org", "us", "tk"}) {
+        if (HasDotWord(text, ascii_len_, domain)) return true;
+      }
+      return false;
+    case kEmail:
+      return std::memchr(text, '@', ascii_len_) != nullptr;
+    default:
+      return HasDigitDotDigit(text, ascii_len_);
+  }
+}
+
 void AsciiSegmentor::match_regex(PatternId pattern, FragType type) {
   if (!compiled_[pattern]) return;
+  if (!CanMatch(pattern)) return;
   const char* text = run();
-  char required = RequiredByte(pattern);
-  if (required != '\0' && std::memchr(text, required, ascii_len_) == nullptr) return;
   // The search is bounded by the run: no pattern matches a byte of 0x80 or
   // more, so a match can never reach past the run into the next one, and
   // nothing after the run has to be scanned again for every run.
@@ -207,6 +239,22 @@ void AsciiSegmentor::match_regex(PatternId pattern, FragType type) {
     // A price: the decimal takes the dollar sign written after it.
     if (type == TYPE_FLOAT && end < ascii_len_ && text[end] == '$') ++fragment.end;
     valid_fragments(fragment);
+    position = end;
+  }
+}
+
+void AsciiSegmentor::match_class(bool (*in_class)(unsigned char), bool one_byte,
+                                 FragType type) {
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(run());
+  size_t position = 0;
+  while (position < ascii_len_) {
+    if (!in_class(text[position])) {
+      ++position;
+      continue;
+    }
+    size_t end = position + 1;
+    while (!one_byte && end < ascii_len_ && in_class(text[end])) ++end;
+    valid_fragments({position, end, 0, type});
     position = end;
   }
 }
@@ -249,52 +297,55 @@ void AsciiSegmentor::match_dag() {
 
 // --- acceptance ---
 
-bool AsciiSegmentor::OverlapsAccepted(const Fragment& fragment) const {
-  for (uint64_t i = fragment.begin; i < fragment.end && i < covered_.size(); ++i) {
-    if (covered_[i]) return true;
-  }
-  return false;
+void AsciiSegmentor::SetOwner(const Fragment& fragment, int32_t owner) {
+  for (uint64_t i = fragment.begin; i < fragment.end && i < owner_.size(); ++i) owner_[i] = owner;
 }
 
-void AsciiSegmentor::MarkCovered(const Fragment& fragment, bool covered) {
-  for (uint64_t i = fragment.begin; i < fragment.end && i < covered_.size(); ++i) {
-    covered_[i] = covered;
-  }
-}
-
+// Equivalent to visiting the accepted fragments in acceptance order and
+// stopping at the first partial overlap: with non-overlapping fragments,
+// only the fragments over the new one's first and last byte can overlap it
+// partially, and every other fragment over its bytes lies inside it.
 void AsciiSegmentor::valid_fragments(const Fragment& fragment) {
-  if (!OverlapsAccepted(fragment)) {
-    fragments_.push_back(fragment);
-    MarkCovered(fragment, true);
-    return;
-  }
-  bool partial = false;
-  bool covers_any = false;
-  bool covers_rule = false;
-  for (const Fragment& accepted : fragments_) {
-    if ((accepted.begin < fragment.end && fragment.end < accepted.end) ||
-        (accepted.begin < fragment.begin && fragment.begin < accepted.end)) {
-      partial = true;
-      break;
+  if (fragment.end <= fragment.begin || fragment.end > owner_.size()) return;
+  int32_t first_partial = INT32_MAX;
+  inside_.clear();
+  uint64_t pos = fragment.begin;
+  while (pos < fragment.end) {
+    int32_t owner = owner_[pos];
+    if (owner < 0) {
+      ++pos;
+      continue;
     }
-    if (accepted.begin >= fragment.begin && accepted.end <= fragment.end) {
-      covers_any = true;
-      covers_rule = covers_rule || accepted.type == TYPE_RULE;
+    const Fragment& accepted = accepted_[owner];
+    if (accepted.begin < fragment.begin || accepted.end > fragment.end) {
+      first_partial = std::min(first_partial, owner);
+    } else {
+      inside_.push_back(owner);
+    }
+    pos = accepted.end;
+  }
+  bool covers_seen = false;
+  for (int32_t inside : inside_) {
+    if (inside > first_partial) continue;
+    if (accepted_[inside].type == TYPE_RULE) return;
+    covers_seen = true;
+  }
+  if (covers_seen) {
+    for (int32_t inside : inside_) {
+      alive_[inside] = 0;
+      SetOwner(accepted_[inside], -1);
     }
   }
-  if (covers_rule) return;
-  if (covers_any) {
-    auto within = [&](const Fragment& accepted) {
-      bool inside = accepted.begin >= fragment.begin && accepted.end <= fragment.end;
-      if (inside) MarkCovered(accepted, false);
-      return inside;
-    };
-    fragments_.erase(std::remove_if(fragments_.begin(), fragments_.end(), within),
-                     fragments_.end());
-  }
-  if (!partial) {
-    fragments_.push_back(fragment);
-    MarkCovered(fragment, true);
+  if (first_partial != INT32_MAX) return;
+  int32_t owner = static_cast<int32_t>(accepted_.size());
+  accepted_.push_back(fragment);
+  alive_.push_back(1);
+  SetOwner(fragment, owner);
+}
+
+void AsciiSegmentor::CollectAccepted() {
+  for (size_t i = 0; i < accepted_.size(); ++i) {
+    if (alive_[i]) fragments_.push_back(accepted_[i]);
   }
 }
 

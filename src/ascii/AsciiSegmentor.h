@@ -51,6 +51,7 @@ class AsciiSegmentor {
   static const char* const pattern_email_;
   static const char* const pattern_ip_;
   static const char* const pattern_float_;
+  // Matched by byte scans (match_class) rather than compiled.
   static const char* const pattern_seg_;
   static const char* const pattern_quote_;
   static const char* const pattern_num_;
@@ -77,7 +78,7 @@ class AsciiSegmentor {
                           FILE* out = stdout);
 
  private:
-  enum PatternId { kUrl, kEmail, kIp, kFloat, kSeg, kQuote, kNum, kPatternCount };
+  enum PatternId { kUrl, kEmail, kIp, kFloat, kPatternCount };
 
   const char* run() const { return str_ + ascii_begin_pos_; }
   void StoreCall(const char* s, size_t len, size_t ascii_begin_pos, size_t ascii_len);
@@ -87,12 +88,16 @@ class AsciiSegmentor {
   // Matchers: each offers its matches, in order, to valid_fragments.
   void match_rule();
   void match_regex(PatternId pattern, FragType type);
+  bool CanMatch(PatternId pattern) const;
+  // The one-character-class patterns (punctuation, quotes, digits), matched
+  // by a byte scan that finds exactly what the expression finds.
+  void match_class(bool (*in_class)(unsigned char), bool one_byte, FragType type);
   void match_dict();
   void match_dag();
 
   void valid_fragments(const Fragment& fragment);
-  bool OverlapsAccepted(const Fragment& fragment) const;
-  void MarkCovered(const Fragment& fragment, bool covered);
+  void SetOwner(const Fragment& fragment, int32_t owner);
+  void CollectAccepted();
   void SortFragment();
   void fill_gaps();
   void adjust_fragments();
@@ -118,10 +123,15 @@ class AsciiSegmentor {
   size_t ascii_len_ = 0;
   int result_[1024];
   std::vector<Fragment> fragments_;
-  // covered_[i]: byte i of the run lies in an accepted fragment. Accepted
-  // fragments never overlap, so a new one that touches no covered byte is
-  // accepted without comparing it against every other.
-  std::vector<uint8_t> covered_;
+  // While the matchers run: every fragment ever accepted, in acceptance
+  // order, whether it is still accepted, and for each byte of the run the
+  // accepted fragment over it (-1 for none). Accepted fragments never
+  // overlap, so a new one is judged by the few fragments over its own
+  // bytes instead of by a scan of all of them.
+  std::vector<Fragment> accepted_;
+  std::vector<uint8_t> alive_;
+  std::vector<int32_t> owner_;
+  std::vector<int32_t> inside_;
   regex_t patterns_[kPatternCount];
   bool compiled_[kPatternCount];
   regmatch_t re_matched_[1];
