@@ -108,6 +108,54 @@ class SegmenterCli(unittest.TestCase):
         self.assertIn(b"\x00", proc.stdout)
 
 
+FULL, SIMPLE, WHOLE, LM_PINYIN = "0x00212314", "0x08212314", "0x00292314", "0x03212314"
+
+
+class MixedTextCli(unittest.TestCase):
+    """ASCII runs inside Chinese text, with the data directory the build made."""
+
+    def segment(self, mode, text, fmt="words"):
+        return zorvseg("--data", ARGS.data, "--mode", mode, "--format", fmt,
+                       stdin=(text + "\n").encode()).stdout.decode().rstrip("\n")
+
+    def test_full_mode_numbers_prices_and_versions(self):
+        out = self.segment(FULL, "价格12.5$，版本3.14.2，温度-3.14度")
+        self.assertEqual(out, "价格 12.5$ , 版本 3 . 14 . 2 , 温度 -3.14 度")
+        self.assertEqual(self.segment(FULL, "版本3.14.2和192.168.0.1", "phrases"),
+                         "3.14.2 192.168.0.1")
+
+    def test_full_mode_urls_and_email_addresses(self):
+        text = "访问HTTP://www.Sina.com.cn或写信给foo-bar@example.com"
+        self.assertEqual(self.segment(FULL, text),
+                         "访问 HTTP : // www . Sina . com . cn 或 写信 给 "
+                         "foo-bar @ example . com")
+        self.assertEqual(self.segment(FULL, text, "phrases"),
+                         "HTTP://www.Sina.com.cn foo-bar@example.com")
+
+    def test_full_mode_keeps_the_core_rules_of_the_data_directory(self):
+        self.assertEqual(self.segment(FULL, "用C++连Wi-Fi"), "用 C++ 连 Wi-Fi")
+
+    def test_simple_mode_is_the_default(self):
+        out = zorvseg("--data", ARGS.data, stdin="abc123!!?中文\n".encode()).stdout.decode()
+        self.assertEqual(out, "abc 123 !! ? 中文\n")
+        self.assertEqual(self.segment(SIMPLE, "12.5$"), "12 . 5 $")
+
+    def test_whole_mode_cuts_only_at_blanks(self):
+        self.assertEqual(self.segment(WHOLE, "用C++ and Wi-Fi,e.g. 3.14!!?"),
+                         "用 C++ and Wi-Fi,e.g. 3.14!!?")
+
+    def test_language_model_reads_english_and_pinyin(self):
+        self.assertEqual(self.segment(LM_PINYIN, "我爱helloworld和beijingdaxue"),
+                         "我 爱 hello world 和 bei jing da xue")
+
+    def test_hostile_ascii_lines_come_back_whole(self):
+        for unit in ("a", "7", "!", '"', "http://www.", "a-b@", "1.", "x" * 500 + "-b.com "):
+            line = (unit * (300000 // len(unit) + 1))[:300000]
+            out = zorvseg("--data", ARGS.data, "--mode", FULL,
+                          stdin=(line + "\n").encode()).stdout.decode()
+            self.assertEqual(out.replace(" ", ""), line.replace(" ", "") + "\n", unit)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
