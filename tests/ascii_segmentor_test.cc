@@ -3,8 +3,10 @@
 // dotted numbers, the language-model reading, and the simple and whole
 // modes.
 #include <gtest/gtest.h>
+#include <regex.h>
 
 #include <algorithm>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -205,6 +207,44 @@ TEST_F(AsciiSegmentorTest, SimpleAndWholeModes) {
   // Whole mode wins over simple mode.
   EXPECT_EQ(Segment("a b", SegMode::kUseWholeMode | SegMode::kUseSimpleMode),
             "a/eng  /seg b/eng");
+}
+
+// URLs are searched only from the places where one can start; the spans
+// found must be exactly those of a plain search with the expression.
+TEST_F(AsciiSegmentorTest, UrlSpansMatchThePlainExpressionSearch) {
+  regex_t url;
+  ASSERT_EQ(regcomp(&url, AsciiSegmentor::pattern_url_, REG_EXTENDED | REG_ICASE), 0);
+  // No digits, '@' or rule patterns: every phrase comes from the URL search.
+  const char* const pieces[] = {"http://", "HTTPS://", "ftp:/", "www", "bbb", "t", ".",
+                                ".", "com", "cn", "Net", "org", "us", "info", "_",
+                                "-", ":", "/", "k", "tk"};
+  std::mt19937 random(7);
+  SegMode seg_mode(0);
+  AsciiSegmentor segmentor(&seg_mode);
+  OmniSegNet net(128);
+  ASSERT_TRUE(net.Init());
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    size_t length = 2 + random() % 60;
+    while (text.size() < length) text += pieces[random() % (sizeof pieces / sizeof *pieces)];
+    std::string expected, found;
+    for (size_t from = 0; from < text.size();) {
+      regmatch_t match;
+      if (regexec(&url, text.c_str() + from, 1, &match, 0) != 0) break;
+      expected += "<" + text.substr(from + match.rm_so, match.rm_eo - match.rm_so) + ">";
+      from += match.rm_eo;
+    }
+    net.Clear();
+    ASSERT_EQ(segmentor.segment(text.c_str(), text.size(), 0, text.size(), &net), 0);
+    for (size_t pos = 0; pos < text.size(); ++pos) {
+      const OmniSegNode* node = net.GetSegNode(pos);
+      for (size_t k = 0; node != nullptr && k < node->phrase_item_size(); ++k) {
+        found += "<" + text.substr(pos, node->phrase_items()[k].phrase_len) + ">";
+      }
+    }
+    ASSERT_EQ(found, expected) << text;
+  }
+  regfree(&url);
 }
 
 // Terms of the first run position to the last must chain end to end.

@@ -52,6 +52,17 @@ bool HasDotWord(const char* text, size_t len, const char* word) {
   return false;
 }
 
+// The bytes \\w matches.
+bool IsWordByte(unsigned char c) { return IsDigit(c) || IsLetter(c) || c == '_'; }
+
+bool StartsWithScheme(const char* text, size_t len) {
+  for (const char* scheme : {"ftp://", "http://", "https://"}) {
+    size_t scheme_len = std::strlen(scheme);
+    if (len >= scheme_len && strncasecmp(text, scheme, scheme_len) == 0) return true;
+  }
+  return false;
+}
+
 bool HasDigitDotDigit(const char* text, size_t len) {
   for (size_t i = 1; i + 1 < len; ++i) {
     if (text[i] == '.' && IsDigit(text[i - 1]) && IsDigit(text[i + 1])) return true;
@@ -92,12 +103,16 @@ AsciiSegmentor::AsciiSegmentor(SegMode* seg_mode) : seg_mode_(seg_mode) {
   for (int i = 0; i < kPatternCount; ++i) {
     compiled_[i] = regcomp(&patterns_[i], patterns[i], REG_EXTENDED | REG_ICASE) == 0;
   }
+  std::string anchored = std::string("^") + pattern_url_;
+  anchored_url_compiled_ =
+      regcomp(&anchored_url_, anchored.c_str(), REG_EXTENDED | REG_ICASE) == 0;
 }
 
 AsciiSegmentor::~AsciiSegmentor() {
   for (int i = 0; i < kPatternCount; ++i) {
     if (compiled_[i]) regfree(&patterns_[i]);
   }
+  if (anchored_url_compiled_) regfree(&anchored_url_);
 }
 
 void AsciiSegmentor::StoreCall(const char* s, size_t len, size_t ascii_begin_pos,
@@ -229,11 +244,16 @@ void AsciiSegmentor::match_regex(PatternId pattern, FragType type) {
   // nothing after the run has to be scanned again for every run.
   size_t position = 0;
   while (position < ascii_len_) {
-    re_matched_[0].rm_so = static_cast<regoff_t>(position);
-    re_matched_[0].rm_eo = static_cast<regoff_t>(ascii_len_);
-    if (regexec(&patterns_[pattern], text, 1, re_matched_, REG_STARTEND) != 0) return;
-    size_t begin = static_cast<size_t>(re_matched_[0].rm_so);
-    size_t end = static_cast<size_t>(re_matched_[0].rm_eo);
+    size_t begin = 0, end = 0;
+    if (pattern == kUrl && anchored_url_compiled_) {
+      if (!FindUrl(position, &begin, &end)) return;
+    } else {
+      re_matched_[0].rm_so = static_cast<regoff_t>(position);
+      re_matched_[0].rm_eo = static_cast<regoff_t>(ascii_len_);
+      if (regexec(&patterns_[pattern], text, 1, re_matched_, REG_STARTEND) != 0) return;
+      begin = static_cast<size_t>(re_matched_[0].rm_so);
+      end = static_cast<size_t>(re_matched_[0].rm_eo);
+    }
     if (end > ascii_len_ || end <= begin) return;
     Fragment fragment = {begin, end, 0, type};
     // A price: the decimal takes the dollar sign written after it.
@@ -257,6 +277,35 @@ void AsciiSegmentor::match_class(bool (*in_class)(unsigned char), bool one_byte,
     valid_fragments({position, end, 0, type});
     position = end;
   }
+}
+
+// A URL without a scheme starts with a word (\\w+) followed by a dot; if
+// one starts inside a stretch of word bytes, one also starts where the
+// stretch does. So only stretch starts followed by a dot, and scheme
+// starts, are tried: the unanchored search would try every byte and run
+// over the whole stretch from each.
+bool AsciiSegmentor::FindUrl(size_t position, size_t* begin, size_t* end) {
+  const char* text = run();
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t p = position;
+  while (p < ascii_len_) {
+    size_t stretch_end = p;
+    while (stretch_end < ascii_len_ && IsWordByte(bytes[stretch_end])) ++stretch_end;
+    bool candidate = stretch_end > p && stretch_end < ascii_len_ && text[stretch_end] == '.';
+    for (size_t q = p; q < std::max(stretch_end, p + 1); ++q) {
+      if (!candidate && !StartsWithScheme(text + q, ascii_len_ - q)) continue;
+      candidate = false;
+      re_matched_[0].rm_so = 0;
+      re_matched_[0].rm_eo = static_cast<regoff_t>(ascii_len_ - q);
+      if (regexec(&anchored_url_, text + q, 1, re_matched_, REG_STARTEND) == 0) {
+        *begin = q;
+        *end = q + static_cast<size_t>(re_matched_[0].rm_eo);
+        return true;
+      }
+    }
+    p = std::max(stretch_end, p + 1);
+  }
+  return false;
 }
 
 void AsciiSegmentor::match_dict() {

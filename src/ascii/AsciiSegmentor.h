@@ -89,6 +89,9 @@ class AsciiSegmentor {
   void match_rule();
   void match_regex(PatternId pattern, FragType type);
   bool CanMatch(PatternId pattern) const;
+  // The leftmost-longest URL match at or after position, found by trying
+  // the anchored expression only where a URL can start.
+  bool FindUrl(size_t position, size_t* begin, size_t* end);
   // The one-character-class patterns (punctuation, quotes, digits), matched
   // by a byte scan that finds exactly what the expression finds.
   void match_class(bool (*in_class)(unsigned char), bool one_byte, FragType type);
@@ -134,6 +137,8 @@ class AsciiSegmentor {
   std::vector<int32_t> inside_;
   regex_t patterns_[kPatternCount];
   bool compiled_[kPatternCount];
+  regex_t anchored_url_;
+  bool anchored_url_compiled_;
   regmatch_t re_matched_[1];
   AsciiDAGSegmentor dag_segmentor_;
   std::vector<AsciiDAGSegmentor::Part> parts_eng_;
