@@ -7,12 +7,14 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake g++ make python3 libgtest-dev libbenchmark-dev swig python3-dev
-          opencc libopencc-data)
+          opencc libopencc-data golang-github-mozillazg-go-pinyin-dev)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
 done
+# npm fetches the English word counts of the data build; any npm will do.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   SUDO=""

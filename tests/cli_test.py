@@ -57,20 +57,14 @@ class SegmenterCli(unittest.TestCase):
     def test_data_compiled_by_zorvseg_build(self):
         build = os.path.join(ARGS.bin, "zorvseg-build")
         with tempfile.TemporaryDirectory() as d:
+            copy_untrained_resources(d)
             with open(os.path.join(d, "lex.txt"), "w", encoding="utf-8") as f:
                 f.write("研究\t1\n研究生\t1\n生命\t1\n起源\t1\n")
             # ids follow GBK byte order: 起源=1, 生命=2, 研究=3, 研究生=4
             with open(os.path.join(d, "ngram.txt"), "w", encoding="utf-8") as f:
                 f.write("5 1 1\n5 1 2\n5 1 3\n6 1 4\n")
-            subprocess.run([build, "core-dict", os.path.join(d, "lex.txt"),
-                            os.path.join(d, "core_dict.dat")], check=True, capture_output=True)
-            subprocess.run([build, "ngram", os.path.join(d, "ngram.txt"), "2",
-                            os.path.join(d, "ngram.dat")], check=True, capture_output=True)
-            with open(os.path.join(ARGS.data, "t2s.dat"), "rb") as src, \
-                    open(os.path.join(d, "t2s.dat"), "wb") as dst:
-                dst.write(src.read())
-            for name in ("custom_rule.dat", "additional_rule.dat"):
-                open(os.path.join(d, name), "w").close()
+            with open(os.path.join(d, "rules.txt"), "w", encoding="utf-8") as f:
+                f.write("x-ray\t0 5 0 5\n")
             # The tags follow from the weights: 研究 alone prefers v, but the
             # transitions make vn the better start; 起源 prefers v, but n after n wins.
             with open(os.path.join(d, "tags.txt"), "w", encoding="utf-8") as f:
@@ -79,15 +73,19 @@ class SegmenterCli(unittest.TestCase):
                         "transition <s> vn -1\ntransition <s> v -3\ntransition vn n -1\n"
                         "transition v n -1\ntransition n n -0.5\ntransition n v -5\n"
                         "name 1 2 3\n")
+            for args in (["core-dict", "lex.txt", "core_dict.dat"],
+                         ["ngram", "ngram.txt", "2", "ngram.dat"],
+                         ["core-rule", "rules.txt", "core_rule.dat"]):
+                subprocess.run([build, *[os.path.join(d, a) if "." in a else a for a in args]],
+                               check=True, capture_output=True)
             built = subprocess.run([build, "tag-model", os.path.join(d, "tags.txt"),
                                     os.path.join(d, "core_dict.dat"),
                                     os.path.join(d, "tag_info.dat")],
                                    check=True, capture_output=True).stdout.decode()
             self.assertIn("3 words (1 not in the core dictionary", built)
-            open(os.path.join(d, "pos_intervene_dict.dat"), "wb").close()
             out = zorvseg("--data", d, "--mode", "0",
-                          stdin="研究生命起源\n".encode()).stdout.decode()
-            self.assertEqual(out, "研究 生命 起源\n")
+                          stdin="研究生命起源x-ray\n".encode()).stdout.decode()
+            self.assertEqual(out, "研究 生命 起源 x-ray\n")
             out = zorvseg("--data", d, "--mode", "4", "--format", "pos",
                           stdin="研究生命起源\n".encode()).stdout.decode()
             self.assertEqual(out, "研究/vn 生命/n 起源/n\n")
@@ -293,6 +291,52 @@ class Trainer(unittest.TestCase):
             open(empty, "w").close()
             self.assertEqual(train(empty, d).returncode, 1)
             self.assertEqual(train(empty, d, "--hold-out-days", "1998").returncode, 2)
+FULL, SIMPLE, WHOLE, LM_PINYIN = "0x00212314", "0x08212314", "0x00292314", "0x03212314"
+
+
+class MixedTextCli(unittest.TestCase):
+    """ASCII runs inside Chinese text, with the data directory the build made."""
+
+    def segment(self, mode, text, fmt="words"):
+        return zorvseg("--data", ARGS.data, "--mode", mode, "--format", fmt,
+                       stdin=(text + "\n").encode()).stdout.decode().rstrip("\n")
+
+    def test_full_mode_numbers_prices_and_versions(self):
+        out = self.segment(FULL, "价格12.5$，版本3.14.2，温度-3.14度")
+        self.assertEqual(out, "价格 12.5$ , 版本 3 . 14 . 2 , 温度 -3.14 度")
+        self.assertEqual(self.segment(FULL, "版本3.14.2和192.168.0.1", "phrases"),
+                         "3.14.2 192.168.0.1")
+
+    def test_full_mode_urls_and_email_addresses(self):
+        text = "访问HTTP://www.Sina.com.cn或写信给foo-bar@example.com"
+        self.assertEqual(self.segment(FULL, text),
+                         "访问 HTTP : // www . Sina . com . cn 或 写信 给 "
+                         "foo-bar @ example . com")
+        self.assertEqual(self.segment(FULL, text, "phrases"),
+                         "HTTP://www.Sina.com.cn foo-bar@example.com")
+
+    def test_full_mode_keeps_the_core_rules_of_the_data_directory(self):
+        self.assertEqual(self.segment(FULL, "用C++连Wi-Fi"), "用 C++ 连 Wi-Fi")
+
+    def test_simple_mode_is_the_default(self):
+        out = zorvseg("--data", ARGS.data, stdin="abc123!!?中文\n".encode()).stdout.decode()
+        self.assertEqual(out, "abc 123 !! ? 中文\n")
+        self.assertEqual(self.segment(SIMPLE, "12.5$"), "12 . 5 $")
+
+    def test_whole_mode_cuts_only_at_blanks(self):
+        self.assertEqual(self.segment(WHOLE, "用C++ and Wi-Fi,e.g. 3.14!!?"),
+                         "用 C++ and Wi-Fi,e.g. 3.14!!?")
+
+    def test_language_model_reads_english_and_pinyin(self):
+        self.assertEqual(self.segment(LM_PINYIN, "我爱helloworld和beijingdaxue"),
+                         "我 爱 hello world 和 bei jing da xue")
+
+    def test_hostile_ascii_lines_come_back_whole(self):
+        for unit in ("a", "7", "!", '"', "http://www.", "a-b@", "1.", "x" * 500 + "-b.com "):
+            line = (unit * (300000 // len(unit) + 1))[:300000]
+            out = zorvseg("--data", ARGS.data, "--mode", FULL,
+                          stdin=(line + "\n").encode()).stdout.decode()
+            self.assertEqual(out.replace(" ", ""), line.replace(" ", "") + "\n", unit)
 
 
 def main():

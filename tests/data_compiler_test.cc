@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dict/CoreDict.h"
+#include "dict/CoreRule.h"
 #include "dict/NGram.h"
 #include "support/ScratchDir.h"
 
@@ -34,6 +35,7 @@ class DataCompilerTest : public ::testing::Test {
   void TearDown() override {
     new_seg::CoreDict::UnInit();
     new_seg::NGram::UnInit();
+    new_seg::CoreRule::UnInit();
   }
 
   RunResult Run(const std::string& args) {
@@ -57,13 +59,14 @@ class DataCompilerTest : public ::testing::Test {
 TEST_F(DataCompilerTest, HelpAndUsageErrors) {
   RunResult help = Run("--help");
   EXPECT_EQ(0, help.status);
-  for (const char* word : {"core-dict", "ngram", "--encoding", "MAX_ORDER"}) {
+  for (const char* word : {"core-dict", "core-rule", "ngram", "--encoding", "MAX_ORDER"}) {
     EXPECT_NE(std::string::npos, help.out.find(word)) << word;
   }
   for (const char* args :
        {"", "frobnicate a b", "core-dict only-one", "ngram t.txt 0 out",
         "ngram t.txt two out", "--encoding latin1 core-dict a b",
-        "--verbose core-dict a b", "core-dict a b --encoding"}) {
+        "--verbose core-dict a b", "core-dict a b --encoding", "core-rule a",
+        "core-rule a b c"}) {
     RunResult usage = Run(args);
     EXPECT_EQ(2, usage.status) << args;
     EXPECT_NE(std::string::npos, usage.err.find("Usage")) << args;
@@ -120,6 +123,25 @@ TEST_F(DataCompilerTest, UnusableInputNamesFileAndLineAndKeepsTheOldOutput) {
   RunResult missing = Run("core-dict " + Path("absent.txt") + " " + Path("x.dat"));
   EXPECT_EQ(1, missing.status);
   EXPECT_NE(std::string::npos, missing.err.find(Path("absent.txt")));
+}
+
+TEST_F(DataCompilerTest, CompilesCoreRulesAndNamesTheLineItCannotUse) {
+  WriteFile(Path("rules.txt"), "c++\t0 3 0 3\nno.1\t0 3 0 3\n");
+  RunResult run = Run("core-rule " + Path("rules.txt") + " " + Path("core_rule.dat"));
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("2 rules")) << run.out;
+  ASSERT_TRUE(new_seg::CoreRule::Init(Path("core_rule.dat").c_str()));
+  const new_seg::CoreRuleAttribute* rule =
+      new_seg::CoreRule::GetValue(new_seg::CoreRule::ExactMatchSearch("no.1"));
+  ASSERT_NE(nullptr, rule);
+  EXPECT_EQ(4, rule->rule_len);
+  EXPECT_EQ(3, rule->rule_effective_len);
+
+  WriteFile(Path("rules.txt"), "c++\t0 3 0 3\nbad\t0 3 0 2\n");
+  RunResult bad = Run("core-rule " + Path("rules.txt") + " " + Path("bad.dat"));
+  EXPECT_EQ(1, bad.status);
+  EXPECT_NE(std::string::npos, bad.err.find(Path("rules.txt") + ":2: ")) << bad.err;
+  EXPECT_TRUE(ReadFile(Path("bad.dat")).empty());
 }
 
 TEST_F(DataCompilerTest, CompilesAnNGramTableIntoFourTries) {

@@ -155,10 +155,11 @@ void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::Lexi
          "%zu unbalanced brackets, %zu lines with invalid bytes\n",
          c.malformed_tokens, c.cr_bytes, c.sound_notes, c.unbalanced_brackets,
          c.invalid_text_lines);
-  printf("lexicon: %zu tokens, %zu words (%zu with characters outside GBK; %zu left out as "
-         "more often written split), %zu phrases (%zu compounds kept as words, %zu too long)\n",
-         l.tokens, l.words, l.four_byte_words, l.mostly_split, l.phrases, l.compounds_as_words,
-         l.long_compounds);
+  printf("lexicon: %zu tokens, %zu words (%zu with characters outside GBK; left out: %zu "
+         "more often written split, %zu lone letters or digits), %zu phrases (%zu compounds "
+         "kept as words, %zu too long)\n",
+         l.tokens, l.words, l.four_byte_words, l.mostly_split, l.single_ascii, l.phrases,
+         l.compounds_as_words, l.long_compounds);
   printf("n-grams: %zu word pairs (%zu sentence starts)\n", l.pairs, l.sentence_starts);
 }
 

@@ -4,10 +4,12 @@
 #include <new>
 #include <string>
 
+#include "ascii/AsciiDict.h"
 #include "custom/AdditionalRule.h"
-#include "dict/CoreDict.h"
 #include "custom/CustomDictContainer.h"
 #include "custom/CustomRule.h"
+#include "dict/CoreDict.h"
+#include "dict/CoreRule.h"
 #include "dict/NGram.h"
 #include "driver/LxSegmentor.h"
 #include "pos/CSegmentTag.h"
@@ -29,7 +31,7 @@ struct LoadStep {
 // loader that fails; what earlier steps loaded stays loaded.
 const LoadStep kLoadOrder[] = {
     {"core_dict.dat", &CoreDict::Init},
-    {"core_rule.dat", nullptr},
+    {"core_rule.dat", &CoreRule::Init},
     {"ngram.dat", &NGram::Init},
     {"t2s.dat", &SentenceNormalizer::Init},
     {"tag_info.dat", &CSegmentTag::Init},
@@ -42,7 +44,7 @@ const LoadStep kLoadOrder[] = {
     {"additional_rule.dat", &AdditionalRule::Init},
     {"pos_intervene_dict.dat", &PosInterveneCoredict::Init},
     {"ner_rules.txt", nullptr},
-    {"ascii_dict.txt", nullptr},
+    {"ascii_dict.txt", &AsciiDict::Init},
 };
 
 LxSegmentor* Segmentor(HANDLE handle) { return static_cast<LxSegmentor*>(handle); }
@@ -73,6 +75,7 @@ bool LxInitSeg(const char* data_path) {
 
 void LxUnInitSeg() {
   CoreDict::UnInit();
+  CoreRule::UnInit();
   NGram::UnInit();
   SentenceNormalizer::UnInit();
   CSegmentTag::UnInit();

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "dict/CoreDict.h"
+#include "dict/CoreRule.h"
 #include "dict/NGram.h"
 #include "pos/TagModel.h"
 
@@ -57,6 +58,10 @@ static std::string Iconv(const std::string& in, const char* to, const char* from
 std::string Utf8ToGbk(const std::string& utf8) { return Iconv(utf8, "GB18030", "UTF-8"); }
 std::string GbkToUtf8(const std::string& gbk) { return Iconv(gbk, "UTF-8", "GB18030"); }
 
+const char kMinimalCoreRules[] = "c++\t0 3 0 3\nwi-fi\t0 5 0 5\n";
+const char kMinimalAsciiDict[] =
+    "hello\t0\t9.5\nworld\t0\t9.1\nni\t1\t9.8\nhao\t1\t8.7\n";
+
 void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_lines,
                   const std::vector<std::string>& ngram_lines) {
   std::string t2s;
@@ -75,12 +80,17 @@ void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_li
   std::string ngram;
   for (const std::string& line : ngram_lines) ngram += line + "\n";
   std::istringstream ngram_in(ngram);
+  std::istringstream rules_in(kMinimalCoreRules);
   bool built = new_seg::CoreDict::BuildFromStream(lexicon_in, "test lexicon") &&
                new_seg::CoreDict::Save((dir.path() + "/core_dict.dat").c_str()) &&
+               new_seg::CoreRule::BuildFromStream(rules_in, "test rules") &&
+               new_seg::CoreRule::Save((dir.path() + "/core_rule.dat").c_str()) &&
                new_seg::NGram::BuildFromStream(ngram_in, "test n-grams", 2) &&
                new_seg::NGram::Save((dir.path() + "/ngram.dat").c_str());
   new_seg::CoreDict::UnInit();
+  new_seg::CoreRule::UnInit();
   new_seg::NGram::UnInit();
+  dir.Write("ascii_dict.txt", kMinimalAsciiDict);
   if (!built) throw std::runtime_error("cannot build the test data directory");
 
   // A tagging model that knows no word (every transition weighs the same,

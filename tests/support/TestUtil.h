@@ -33,7 +33,10 @@ std::string GbkToUtf8(const std::string& gbk);
 // files hold no rules; the lexicon lines ("word<TAB>type
 // [split positions]", UTF-8, converted to GBK) and the n-gram lines
 // ("cost count id [id]") are compiled as given; tag_info.dat is a model
-// without words and pos_intervene_dict.dat is empty.
+// without words, pos_intervene_dict.dat is empty, and core_rule.dat and
+// ascii_dict.txt hold kMinimalCoreRules and kMinimalAsciiDict.
+extern const char kMinimalCoreRules[];
+extern const char kMinimalAsciiDict[];
 void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_lines,
                   const std::vector<std::string>& ngram_lines);
 // The core-dictionary id a word gets among the given lexicon words.

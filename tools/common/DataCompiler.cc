@@ -9,6 +9,7 @@
 
 #include "common/GbkText.h"
 #include "dict/CoreDict.h"
+#include "dict/CoreRule.h"
 #include "dict/DictFile.h"
 #include "dict/NGram.h"
 #include "common/TagModelSource.h"
@@ -53,6 +54,16 @@ ParseOutcome CheckPositionals(const std::vector<std::string>& args,
       return ParseOutcome::kUsageError;
     }
     options->command = DataCompilerOptions::Command::kCoreDict;
+    options->input = args[1];
+    options->output = args[2];
+    return ParseOutcome::kRun;
+  }
+  if (command == "core-rule") {
+    if (args.size() != 3) {
+      *error = "core-rule takes RULES.txt and OUT.dat";
+      return ParseOutcome::kUsageError;
+    }
+    options->command = DataCompilerOptions::Command::kCoreRule;
     options->input = args[1];
     options->output = args[2];
     return ParseOutcome::kRun;
@@ -119,6 +130,25 @@ int CompileCoreDict(const DataCompilerOptions& options, const std::string& text)
       trie->size(), trie->total_size(),
       static_cast<unsigned long long>(FileBytes(options.output)));
   new_seg::CoreDict::UnInit();
+  return 0;
+}
+
+int CompileCoreRule(const DataCompilerOptions& options, const std::string& text) {
+  std::istringstream in(text);
+  new_seg::CoreRuleBuildStats stats;
+  if (!new_seg::CoreRule::BuildFromStream(in, options.input.c_str(), &stats)) return 1;
+  if (!new_seg::CoreRule::Save(options.output.c_str())) {
+    std::fprintf(stderr, "%s: cannot write the core rules\n", options.output.c_str());
+    return 1;
+  }
+  std::printf("core-rule %s: %llu rules from %zu lines (%zu blank skipped, %zu redefined), "
+              "%llu seg-info bytes, %llu bytes written\n",
+              options.output.c_str(),
+              static_cast<unsigned long long>(new_seg::CoreRule::GetSize()), stats.lines,
+              stats.skipped_blank, stats.replaced,
+              static_cast<unsigned long long>(new_seg::CoreRule::GetSegInfoSize()),
+              static_cast<unsigned long long>(FileBytes(options.output)));
+  new_seg::CoreRule::UnInit();
   return 0;
 }
 
@@ -204,6 +234,9 @@ void PrintDataCompilerUsage(std::ostream& out) {
          "  core-dict LEXICON.txt OUT.dat\n"
          "      Compile a lexicon (term TAB type [split positions...] per line)\n"
          "      into a core dictionary file.\n"
+         "  core-rule RULES.txt OUT.dat\n"
+         "      Compile ASCII split rules (pattern TAB effective-start effective-length\n"
+         "      [split positions...] per line) into a core rules file.\n"
          "  ngram TABLE.txt MAX_ORDER OUT_BASE\n"
          "      Compile an n-gram table (cost count id [id...] per line) into\n"
          "      the four trie files OUT_BASE0 .. OUT_BASE3.\n"
@@ -241,6 +274,9 @@ int RunDataCompiler(const DataCompilerOptions& options) {
   }
   if (options.command == DataCompilerOptions::Command::kTagModel) {
     return CompileTagModel(options, text);
+  }
+  if (options.command == DataCompilerOptions::Command::kCoreRule) {
+    return CompileCoreRule(options, text);
   }
   return CompileNGram(options, text);
 }

@@ -1,5 +1,6 @@
 #include "common/LexiconTrainer.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -117,6 +118,12 @@ std::string LexiconTrainer::LexiconText() {
       ++stats_.mostly_split;
       continue;
     }
+    // A lone letter or digit as a dictionary word would make the ASCII
+    // segmentor's longest match cut every English word into letters.
+    if (word.size() == 1 && std::isalnum(static_cast<unsigned char>(word[0]))) {
+      ++stats_.single_ascii;
+      continue;
+    }
     lines[word] = std::to_string(kWordType);
     if (HasFourByteCharacter(word)) ++stats_.four_byte_words;
   }
@@ -131,7 +138,7 @@ std::string LexiconTrainer::LexiconText() {
     lines[text] = line;
     ++stats_.phrases;
   }
-  stats_.words = word_counts_.size() - stats_.mostly_split;
+  stats_.words = word_counts_.size() - stats_.mostly_split - stats_.single_ascii;
   std::string text;
   for (const auto& [term, fields] : lines) text += term + "\t" + fields + "\n";
   return text;

@@ -25,6 +25,7 @@ struct LexiconStats {
   size_t long_compounds = 0;    // compounds too long for one-byte split positions
   size_t four_byte_words = 0;   // words holding characters outside GBK
   size_t mostly_split = 0;      // words the corpus more often writes as several
+  size_t single_ascii = 0;      // lone letters and digits, left out
   size_t pairs = 0;             // distinct word pairs, sentence starts included
   size_t sentence_starts = 0;
 };

@@ -1,0 +1,106 @@
+// Split rules for ASCII text: byte patterns (abbreviations, product names,
+// units, number shapes) whose effective part is cut at fixed positions, so
+// that the ASCII segmentor keeps or cuts them the way readers expect.
+//
+// One rule set per process (all members static), loaded from core_rule.dat
+// and read-only afterwards. Lookups follow the core dictionary's
+// conventions: search results are 1-based ids (GetValue takes such an id),
+// Traverse hands out the raw 0-based trie value.
+#ifndef ZORVSEG_DICT_CORERULE_H_
+#define ZORVSEG_DICT_CORERULE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+
+#include "dict/CoreRuleAttribute.h"
+#include "dict/Darts.h"
+
+namespace new_seg {
+
+// What a build read, for the data compiler's report.
+struct CoreRuleBuildStats {
+  std::size_t lines = 0;          // lines read
+  std::size_t skipped_blank = 0;  // lines with an empty pattern
+  std::size_t replaced = 0;       // patterns defined again by a later line
+};
+
+class CoreRule {
+ public:
+  // Loads core_rule.dat. True when loaded or already loaded; false with a
+  // message on stderr when the file is missing or does not hold together.
+  static bool Init(const char* path);
+  static bool UnInit();
+
+  // Builds from text rules: per line the pattern, a TAB, then white-space
+  // separated integers: the effective part's start and length, and the
+  // ascending split positions inside it (0 first, the length last; -1 is
+  // skipped). Without split positions the effective part is one piece.
+  // False with "file:line: message" on stderr for a line it cannot use.
+  static bool Build(const char* text_path);
+  static bool BuildFromStream(std::istream& in, const char* source_name,
+                              CoreRuleBuildStats* stats = nullptr);
+
+  // Writes core_rule.dat through a temporary file renamed when complete.
+  static bool Save(const char* path);
+
+  static int ExactMatchSearch(const char* key, std::size_t len = 0,
+                              std::size_t node_pos = 0);
+  // Number of patterns that are prefixes of key; the 1-based ids of the
+  // first `maximum` of them, shortest first, go to results.
+  static std::size_t CommonPrefixSearch(const char* key, std::size_t len,
+                                        int* results, std::size_t maximum,
+                                        std::size_t node_pos = 0);
+  static int Traverse(const char* key, std::size_t len, std::size_t* node_pos,
+                      std::size_t* key_pos);
+
+  // Record of a 1-based id; null when the id is out of range.
+  static const CoreRuleAttribute* GetValue(int id);
+  // Split-position list at a byte index; null when the index is out of range.
+  static const uint8_t* GetSegInfo(std::size_t index);
+  static uint64_t GetSegInfoSize() { return seg_info_size_; }
+  static uint64_t GetSize() { return size_; }
+  static const Darts::DoubleArray* GetTrie() { return trie_impl_pt_; }
+
+  // Calls piece(begin, end) for every piece of the rule's effective part,
+  // offsets relative to the match start, in text order. Loading and
+  // building guarantee that every list ascends and ends at the effective
+  // length, so the pieces tile the effective part.
+  template <typename PieceFn>
+  static void ForEachPiece(const CoreRuleAttribute& rule, PieceFn piece);
+
+ private:
+  static bool IsLoaded();
+
+  static Darts::DoubleArrayImpl<int>* trie_impl_pt_;
+  static uint64_t size_;
+  static CoreRuleAttribute* values_;
+  static uint8_t* seg_info_array_;
+  static uint64_t seg_info_size_;
+};
+
+template <typename PieceFn>
+void CoreRule::ForEachPiece(const CoreRuleAttribute& rule, PieceFn piece) {
+  std::size_t base = rule.rule_effective_begin_pos;
+  std::size_t length = rule.rule_effective_len;
+  if (rule.rule_seg_info_index == 0 || rule.rule_seg_info_index >= seg_info_size_) {
+    piece(base, base + length);
+    return;
+  }
+  std::size_t previous = 0;
+  for (uint64_t i = rule.rule_seg_info_index; i < seg_info_size_; ++i) {
+    std::size_t position = seg_info_array_[i];
+    if (position == 0) continue;
+    if (position >= length) {
+      piece(base + previous, base + length);
+      return;
+    }
+    piece(base + previous, base + position);
+    previous = position;
+  }
+  if (previous < length) piece(base + previous, base + length);
+}
+
+}  // namespace new_seg
+
+#endif  // ZORVSEG_DICT_CORERULE_H_
