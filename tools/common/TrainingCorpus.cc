@@ -14,7 +14,7 @@ const char kSoundNoteOpen[] = "\xEF\xBC\x88";  // （
 const char kSoundNoteClose[] = "\xE9\x9F\xB3\xEF\xBC\x89";  // 音）
 
 bool IsParagraphId(const std::string& token) {
-  // 19980101-01-001-001/m
+  // YYYYMMDD-PP-AAA-NNN/m: date, page, article and paragraph numbers
   if (token.size() < 19) return false;
   for (size_t i : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u}) {
     if (token[i] < '0' || token[i] > '9') return false;
