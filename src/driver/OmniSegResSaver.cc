@@ -170,17 +170,25 @@ bool OmniSegResSaver::SavePhrase(size_t node_pos) {
   return true;
 }
 
-bool OmniSegResSaver::SaveBasic(size_t node_pos) {
+// The path word ending at node_pos, or null when the node is not on the path.
+const OmniSegItem* OmniSegResSaver::PathWordEndingAt(size_t node_pos) const {
   const OmniSegNode* node = seg_net_->GetSegNode(node_pos);
-  const OmniSegItem* item = node->optimal_item();
-  if (!node->is_optimal_seg_node() || item == nullptr) return false;
-  token_t* token = GetBasicToken();
+  return node->is_optimal_seg_node() ? node->optimal_item() : nullptr;
+}
+
+bool OmniSegResSaver::FillToken(const OmniSegItem& item, token_t* token) {
   if (token == nullptr) return false;
-  token->word = SaveText(item->term_begin_pos, item->term_len, token->wlen);
-  if (token->word == nullptr) return false;
-  token->pos = item->pos_tag;
+  token->word = SaveText(item.term_begin_pos, item.term_len, token->wlen);
+  token->pos = item.pos_tag;
+  return token->word != nullptr;
+}
+
+bool OmniSegResSaver::SaveBasic(size_t node_pos) {
+  const OmniSegItem* item = PathWordEndingAt(node_pos);
+  if (item == nullptr || !FillToken(*item, GetBasicToken())) return false;
+  const token_t& token = basic_tokens_[basic_tokens_size_ - 1];
   WP& word_pos = word_poses_[basic_tokens_size_ - 1];
-  word_pos.word = token->word;
+  word_pos.word = token.word;
   word_pos.pos = item->pos_tag;
   word_pos.bcw = item->undict_term_type == OmniSegItem::TYPE_CUS;
   return true;
@@ -223,15 +231,8 @@ bool OmniSegResSaver::SaveMixPhrase(size_t node_pos, size_t& len) {
 }
 
 bool OmniSegResSaver::SaveMixTerm(size_t node_pos) {
-  const OmniSegNode* node = seg_net_->GetSegNode(node_pos);
-  const OmniSegItem* item = node->optimal_item();
-  if (!node->is_optimal_seg_node() || item == nullptr) return false;
-  token_t* token = GetMixToken();
-  if (token == nullptr) return false;
-  token->word = SaveText(item->term_begin_pos, item->term_len, token->wlen);
-  if (token->word == nullptr) return false;
-  token->pos = item->pos_tag;
-  return true;
+  const OmniSegItem* item = PathWordEndingAt(node_pos);
+  return item != nullptr && FillToken(*item, GetMixToken());
 }
 
 const OmniPhraseItem* OmniSegResSaver::GetMaxLenPhrase(size_t node_pos) const {

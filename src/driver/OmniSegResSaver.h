@@ -18,6 +18,7 @@ struct AdditionalRuleAttribute;
 class OmniSegNet;
 class OmniSegNode;
 struct OmniPhraseItem;
+struct OmniSegItem;
 class SegMode;
 class SentenceNormalizer;
 
@@ -72,6 +73,9 @@ class OmniSegResSaver {
   void SetPathWord(size_t begin, size_t end);
 
   bool SavePhrase(size_t node_pos);
+  const OmniSegItem* PathWordEndingAt(size_t node_pos) const;
+  // Text and tag of a path word into a freshly handed-out token.
+  bool FillToken(const OmniSegItem& item, token_t* token);
   bool SaveBasic(size_t node_pos);
   bool SaveMixWord(int charset);
   bool SaveMixPhrase(size_t node_pos, size_t& len);

@@ -72,9 +72,14 @@ size_t EncodeConverter::ConvertOne(iconv_t cd, const char* in, size_t in_len, ch
   return out_capacity - out_left;
 }
 
-bool EncodeConverter::Utf8ToGb(const char* inbuf, size_t inbuf_len, char* outbuf,
-                               size_t& outbuf_len, size_t& consumed) {
-  const Gb18030Table& table = Gb18030Table::Get();
+namespace {
+// Copies ASCII bytes through and hands every other character to
+// convert_char(position, bytes left, out, out_len), which writes its
+// converted form (at most 8 bytes) and returns the input bytes it used. Stops
+// at the last whole character that fits; false when the output ran out.
+template <typename ConvertChar>
+bool ConvertText(const char* inbuf, size_t inbuf_len, char* outbuf, size_t& outbuf_len,
+                 size_t& consumed, ConvertChar convert_char) {
   const unsigned char* in = reinterpret_cast<const unsigned char*>(inbuf);
   size_t capacity = outbuf_len;
   size_t produced = 0;
@@ -86,28 +91,39 @@ bool EncodeConverter::Utf8ToGb(const char* inbuf, size_t inbuf_len, char* outbuf
       outbuf[produced++] = inbuf[i++];
       continue;
     }
-    size_t seq_len = Utf8SequenceLen(in + i, inbuf_len - i);
-    uint16_t gb = seq_len == 2 || seq_len == 3 ? table.DoubleByteOf(DecodeUtf8(in + i, seq_len)) : 0;
-    char gb_bytes[8];
-    size_t gb_len = 0;
-    if (gb != 0) {
-      gb_bytes[0] = static_cast<char>(gb & 0xFF);
-      gb_bytes[1] = static_cast<char>(gb >> 8);
-      gb_len = 2;
-    } else if (seq_len != 0) {
-      gb_len = ConvertOne(utf_2_gbk_, inbuf + i, seq_len, gb_bytes, sizeof(gb_bytes));
-    }
-    if (gb_len == 0) {  // not a character: one byte becomes U+FFFD
-      memcpy(gb_bytes, kGbReplacement, kGbReplacementLen);
-      gb_len = kGbReplacementLen;
-      seq_len = 1;
-    }
-    if (!Emit(gb_bytes, gb_len, outbuf, capacity, produced)) { complete = false; break; }
-    i += seq_len;
+    char converted[8];
+    size_t converted_len = 0;
+    size_t used = convert_char(i, inbuf_len - i, converted, converted_len);
+    if (!Emit(converted, converted_len, outbuf, capacity, produced)) { complete = false; break; }
+    i += used;
   }
   outbuf_len = produced;
   consumed = i;
   return complete;
+}
+}  // namespace
+
+bool EncodeConverter::Utf8ToGb(const char* inbuf, size_t inbuf_len, char* outbuf,
+                               size_t& outbuf_len, size_t& consumed) {
+  const Gb18030Table& table = Gb18030Table::Get();
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(inbuf);
+  auto convert_char = [&](size_t i, size_t left, char* gb, size_t& gb_len) -> size_t {
+    size_t seq_len = Utf8SequenceLen(in + i, left);
+    uint16_t code = seq_len == 2 || seq_len == 3 ? table.DoubleByteOf(DecodeUtf8(in + i, seq_len))
+                                                 : 0;
+    if (code != 0) {
+      gb[0] = static_cast<char>(code & 0xFF);
+      gb[1] = static_cast<char>(code >> 8);
+      gb_len = 2;
+    } else if (seq_len != 0) {
+      gb_len = ConvertOne(utf_2_gbk_, inbuf + i, seq_len, gb, 8);
+    }
+    if (gb_len != 0) return seq_len;
+    memcpy(gb, kGbReplacement, kGbReplacementLen);  // not a character: one byte becomes U+FFFD
+    gb_len = kGbReplacementLen;
+    return 1;
+  };
+  return ConvertText(inbuf, inbuf_len, outbuf, outbuf_len, consumed, convert_char);
 }
 
 bool EncodeConverter::UTF2GBK(const char* inbuf, size_t inbuf_len, char* outbuf,
@@ -120,36 +136,22 @@ bool EncodeConverter::GBK2UTF(const char* inbuf, size_t inbuf_len, char* outbuf,
                               size_t& outbuf_len) {
   const Gb18030Table& table = Gb18030Table::Get();
   const unsigned char* in = reinterpret_cast<const unsigned char*>(inbuf);
-  size_t capacity = outbuf_len;
-  size_t produced = 0;
-  size_t i = 0;
-  bool complete = true;
-  while (i < inbuf_len) {
-    if (in[i] < 0x80) {
-      if (produced == capacity) { complete = false; break; }
-      outbuf[produced++] = inbuf[i++];
-      continue;
-    }
+  auto convert_char = [&](size_t i, size_t, char* utf8, size_t& utf8_len) -> size_t {
     size_t char_len = GbCharLen(inbuf, i, inbuf_len);
-    char utf8[8];
-    size_t utf8_len = 0;
     if (char_len == 2) {
       uint32_t packed = table.Utf8Of(in[i], in[i + 1]);
       utf8_len = packed >> 24;
       for (size_t k = 0; k < utf8_len; ++k) utf8[k] = static_cast<char>(packed >> (8 * k));
     } else if (char_len == 4) {
-      utf8_len = ConvertOne(gbk_2_utf_, inbuf + i, 4, utf8, sizeof(utf8));
+      utf8_len = ConvertOne(gbk_2_utf_, inbuf + i, 4, utf8, 8);
     }
-    if (utf8_len == 0) {  // not a character: one byte becomes U+FFFD
-      memcpy(utf8, kUtf8Replacement, kUtf8ReplacementLen);
-      utf8_len = kUtf8ReplacementLen;
-      char_len = 1;
-    }
-    if (!Emit(utf8, utf8_len, outbuf, capacity, produced)) { complete = false; break; }
-    i += char_len;
-  }
-  outbuf_len = produced;
-  return complete;
+    if (utf8_len != 0) return char_len;
+    memcpy(utf8, kUtf8Replacement, kUtf8ReplacementLen);  // not a character: U+FFFD
+    utf8_len = kUtf8ReplacementLen;
+    return 1;
+  };
+  size_t consumed = 0;
+  return ConvertText(inbuf, inbuf_len, outbuf, outbuf_len, consumed, convert_char);
 }
 
 }  // namespace new_seg
