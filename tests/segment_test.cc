@@ -88,6 +88,13 @@ TEST_F(SegmentTest, CheapestPathWinsWhereWordsOverlap) {
   EXPECT_EQ(Mix(), "研究 生命 起源");
 }
 
+TEST_F(SegmentTest, EqualCostsGoToTheLaterEdgeAtTheDecidingNode) {
+  // 研究+生命 and 研究生+命 both cost 10 bits (plus the same back-off twice);
+  // at the last node 生命 is listed before 命, so the path through 命 wins.
+  Load({{"研究", "1", 5}, {"研究生", "1", 6}, {"生命", "1", 5}, {"命", "1", 4}});
+  EXPECT_EQ(Basic("研究生命"), "研究生 命");
+}
+
 TEST_F(SegmentTest, PairCostsOverrideSingleWordCosts) {
   // Alone, 研究生/命 is dearer; a cheap pair after 研究生 turns it round.
   Load({{"研究", "1", 5}, {"研究生", "1", 6}, {"生命", "1", 5}, {"命", "1", 8},
