@@ -98,6 +98,8 @@ int TermTypeOf(uint64_t frag_type) {
 }  // namespace
 
 AsciiSegmentor::AsciiSegmentor(SegMode* seg_mode) : seg_mode_(seg_mode) {
+  // Room for the longest sentence, so caching never allocates while segmenting.
+  for (std::string& slot : str_cache_) slot.reserve(kMaxCachedSentence);
   const char* const patterns[kPatternCount] = {pattern_url_, pattern_email_, pattern_ip_,
                                                pattern_float_};
   for (int i = 0; i < kPatternCount; ++i) {
@@ -125,6 +127,8 @@ void AsciiSegmentor::StoreCall(const char* s, size_t len, size_t ascii_begin_pos
 }
 
 void AsciiSegmentor::CacheSentence(const char* s, size_t len) {
+  if (s == last_cached_) return;  // a later run of the same sentence
+  last_cached_ = s;
   if (cache_count_ == kCacheSize) {
     cache_head_ = (cache_head_ + 1) % kCacheSize;
     --cache_count_;

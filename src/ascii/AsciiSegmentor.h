@@ -64,6 +64,9 @@ class AsciiSegmentor {
   // Each adds the edges of the run [ascii_begin_pos, ascii_begin_pos +
   // ascii_len) of the sentence s (len bytes) to seg_net. 0 on success; -1
   // when the run could not be cut soundly or the lattice ran out of room.
+  // Called once per sentence before its runs: the sentence is kept for the
+  // failure report once, however many runs it has.
+  void BeginSentence() { last_cached_ = nullptr; }
   int segment(const char* s, size_t len, size_t ascii_begin_pos, size_t ascii_len,
               OmniSegNet* seg_net);
   int segment_in_simple(const char* s, size_t len, size_t ascii_begin_pos, size_t ascii_len,
@@ -117,8 +120,10 @@ class AsciiSegmentor {
   // printed when a call fails. The strings keep their capacity.
   static const size_t kCacheSize = 15;
   std::array<std::string, kCacheSize> str_cache_;
+  static const size_t kMaxCachedSentence = 1024;
   size_t cache_head_ = 0;
   size_t cache_count_ = 0;
+  const char* last_cached_ = nullptr;
   bool exception_ = false;
   const char* str_ = nullptr;
   size_t str_len_ = 0;

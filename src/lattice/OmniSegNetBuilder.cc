@@ -119,6 +119,7 @@ int OmniSegNetBuilder::Build(const char* sentence, size_t len) {
   if (!inited_ || len > omni_seg_table_capacity_) return -1;
   seg_net_->Clear();
   Clear();
+  ascii_segmentor_.BeginSentence();
   int result = BuildOmniSegTable(sentence, len);
   if (result < 0) return result;
   result = BuildFromOmniSegTable();
