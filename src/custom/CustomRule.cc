@@ -107,7 +107,7 @@ void AddLine(const std::string& path, const std::string& line, size_t number, Ru
 
 }  // namespace
 
-RecordDictFile<CustomRuleAttribute> CustomRule::rules_(kWhat, "rule");
+RecordDictFile<CustomRuleAttribute> CustomRule::rules_(kWhat, "rule", "rules");
 
 bool CustomRule::Init(const char* path) {
   UnInit();

@@ -144,7 +144,7 @@ LineKind TakeLexiconLine(const std::string& line, CoreDictBuildStats* stats,
 
 }  // namespace
 
-RecordDictFile<CoreTermAttribute> CoreDict::file_(kWhat, "record");
+RecordDictFile<CoreTermAttribute> CoreDict::file_(kWhat, "record", "records");
 
 bool CoreDict::Init(const char* path) {
   if (file_.HasRecords()) return true;

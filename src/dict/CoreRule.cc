@@ -139,7 +139,7 @@ LineKind TakeRuleLine(const std::string& line, CoreRuleBuildStats* stats,
 
 }  // namespace
 
-RecordDictFile<CoreRuleAttribute> CoreRule::file_(kWhat, "rule");
+RecordDictFile<CoreRuleAttribute> CoreRule::file_(kWhat, "rule", "rules");
 
 bool CoreRule::Init(const char* path) {
   if (file_.HasRecords()) return true;

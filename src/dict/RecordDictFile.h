@@ -43,9 +43,10 @@ class RecordDictFile {
   // a key holding a NUL byte fails the build.
   enum class Keys { kUpToNul, kWhole };
 
-  // Messages read "<what>: <path>: ..." and name a record by noun
-  // ("rule 3 ...", "2 rules do not fit ...").
-  constexpr RecordDictFile(const char* what, const char* noun) : what_(what), noun_(noun) {}
+  // Messages read "<what>: <path>: ..." and name records by noun and plural
+  // ("trie unit 9 names rule 3 ...", "2 rules do not fit ...").
+  constexpr RecordDictFile(const char* what, const char* noun, const char* plural)
+      : what_(what), noun_(noun), plural_(plural) {}
 
   // Replaces the content by the file's; false with a message naming the
   // file when it is missing or does not hold together.
@@ -56,7 +57,7 @@ class RecordDictFile {
   // bytes; false with "<what>: <source>: ..." when the trie cannot be built.
   bool Assign(const std::map<std::string, Record>& entries,
               const std::vector<uint8_t>& seg_info, Keys keys, const std::string& source);
-  void Clear() { *this = RecordDictFile(what_, noun_); }
+  void Clear() { *this = RecordDictFile(what_, noun_, plural_); }
 
   bool HasRecords() const { return trie_ != nullptr && size_ != 0 && seg_info_size_ != 0; }
 
@@ -86,7 +87,6 @@ class RecordDictFile {
   static constexpr uint64_t kCountBytes = 8;
 
   bool Fail(const std::string& path, const std::string& message) const;
-  std::string Plural() const { return std::string(noun_) + "s"; }
 
   bool Read(const std::string& path, Count count);
   bool ReadRecords(std::FILE* file, uint64_t file_size, Count count, const std::string& path);
@@ -98,6 +98,7 @@ class RecordDictFile {
 
   const char* what_;
   const char* noun_;
+  const char* plural_;
   std::unique_ptr<Darts::DoubleArray> trie_;
   std::unique_ptr<Record[]> records_;
   uint64_t size_ = 0;
@@ -107,7 +108,7 @@ class RecordDictFile {
 
 template <typename Record>
 bool RecordDictFile<Record>::Load(const std::string& path, Count count, RecordCheck check) {
-  RecordDictFile loaded(what_, noun_);
+  RecordDictFile loaded(what_, noun_, plural_);
   if (!loaded.Read(path, count) || !loaded.RecordsFit(path, check) ||
       !loaded.TrieValuesFit(path)) {
     return false;
@@ -133,7 +134,7 @@ bool RecordDictFile<Record>::Assign(const std::map<std::string, Record>& entries
     starts.push_back(entry.first.c_str());
     lengths.push_back(entry.first.size());
   }
-  RecordDictFile built(what_, noun_);
+  RecordDictFile built(what_, noun_, plural_);
   built.trie_.reset(new Darts::DoubleArray);
   try {
     built.trie_->build(starts.size(), starts.data(),
@@ -215,12 +216,12 @@ bool RecordDictFile<Record>::ReadRecords(std::FILE* file, uint64_t file_size, Co
   }
   bool refused = count == Count::kAtLeastOne && size_ == 0;
   if (refused || size_ > (file_size - kCountBytes * 2) / sizeof(Record)) {
-    return Fail(path, std::to_string(size_) + " " + Plural() + " do not fit a file of " +
+    return Fail(path, std::to_string(size_) + " " + plural_ + " do not fit a file of " +
                           std::to_string(file_size) + " bytes");
   }
   records_.reset(new Record[size_]);
   if (!dict_file::ReadBytes(file, records_.get(), size_ * sizeof(Record))) {
-    return Fail(path, "short read of the " + Plural());
+    return Fail(path, "short read of the " + std::string(plural_));
   }
   return true;
 }

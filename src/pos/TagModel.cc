@@ -167,6 +167,19 @@ bool ReadSections(SectionReader* reader, TagModel* model, std::string* error) {
   return true;
 }
 
+// Lists end with a 0 entry, which is where readers stop.
+uint32_t AppendList(const TagModel::Candidates& candidates, std::vector<uint8_t>* ids,
+                    std::vector<float>* weights) {
+  uint32_t start = static_cast<uint32_t>(ids->size());
+  for (const auto& candidate : candidates) {
+    ids->push_back(candidate.first);
+    weights->push_back(candidate.second);
+  }
+  ids->push_back(0);
+  weights->push_back(0.0f);
+  return start;
+}
+
 }  // namespace
 
 TagModel::TagModel()
@@ -245,25 +258,11 @@ bool TagModel::Save(const std::string& path) const {
 }
 
 uint32_t TagModel::AppendPosList(const Candidates& candidates) {
-  uint32_t start = static_cast<uint32_t>(m_Pos.size());
-  for (const auto& candidate : candidates) {
-    m_Pos.push_back(candidate.first);
-    m_PosProb.push_back(candidate.second);
-  }
-  m_Pos.push_back(0);
-  m_PosProb.push_back(0.0f);
-  return start;
+  return AppendList(candidates, &m_Pos, &m_PosProb);
 }
 
 uint32_t TagModel::AppendRoleList(const Candidates& candidates) {
-  uint32_t start = static_cast<uint32_t>(m_Rol.size());
-  for (const auto& candidate : candidates) {
-    m_Rol.push_back(candidate.first);
-    m_RolProb.push_back(candidate.second);
-  }
-  m_Rol.push_back(0);
-  m_RolProb.push_back(0.0f);
-  return start;
+  return AppendList(candidates, &m_Rol, &m_RolProb);
 }
 
 bool TagModel::operator==(const TagModel& other) const {
