@@ -40,8 +40,6 @@ std::string SegInfoListFits(const CoreTermAttribute& record, uint64_t i,
   return std::string();
 }
 
-// --- building ---
-
 struct LexiconEntry {
   std::string term;
   uint16_t type = 0;

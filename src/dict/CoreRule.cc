@@ -49,8 +49,6 @@ std::string RuleFits(const CoreRuleAttribute& rule, uint64_t number, const uint8
          std::to_string(rule.rule_effective_len);
 }
 
-// --- building ---
-
 struct RuleLine {
   std::string pattern;
   long long begin = 0;

@@ -8,7 +8,7 @@
 //   the trie's units up to the end of the file
 //
 // core_dict.dat and core_rule.dat share this layout, and so do the entity
-// dictionaries. Every count is checked against the file size before
+// dictionaries; the custom rules keep their records in one without a file. Every count is checked against the file size before
 // anything is allocated, and neither a load nor a build touches the current
 // content unless it completes. Lookups hand out 1-based record ids: id k is
 // record k - 1, while Traverse hands out the raw 0-based trie value.
