@@ -2,7 +2,6 @@
 
 #include <map>
 #include <memory>
-#include <new>
 
 #include "dict/DictFile.h"
 #include "custom/UserTextFile.h"
@@ -63,14 +62,10 @@ void AddLine(const std::string& path, const std::string& line, size_t number, Ru
 
 bool AdditionalRule::Init(const char* path) {
   UnInit();
-  try {
-    std::string text;
-    if (!UserTextFile::Read(path, kWhat, &text)) return false;
+  return dict_file::CatchLoadErrors(kWhat, path, [path]() {
     RuleSet set;
-    UserTextFile::ForEachLine(text, [&](const std::string& line, size_t number) {
-      AddLine(path, line, number, &set);
-      return true;
-    });
+    auto add = [&](const std::string& line, size_t number) { AddLine(path, line, number, &set); };
+    if (!UserTextFile::ReadLines(path, kWhat, add)) return false;
     std::vector<const char*> keys;
     std::vector<int> indexes;
     for (const auto& rule : set.index_of) {
@@ -82,12 +77,7 @@ bool AdditionalRule::Init(const char* path) {
     trie_impl_pt_ = trie.release();
     values_ = std::move(set.values);
     return true;
-  } catch (const Darts::Details::Exception& e) {
-    dict_file::ReportFileError(kWhat, path, e.what());
-  } catch (const std::bad_alloc&) {
-    dict_file::ReportFileError(kWhat, path, "out of memory");
-  }
-  return false;
+  });
 }
 
 bool AdditionalRule::UnInit() {

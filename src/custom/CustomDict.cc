@@ -114,13 +114,9 @@ class Scanner {
   }
 
   bool ReadFile(const std::string& path) {
-    std::string text;
-    if (!UserTextFile::Read(path, kWhat, &text)) return false;
     refused_ = 0;
-    UserTextFile::ForEachLine(text, [&](const std::string& line, size_t number) {
-      AddLine(path, line, number);
-      return true;
-    });
+    auto add = [&](const std::string& line, size_t number) { AddLine(path, line, number); };
+    if (!UserTextFile::ReadLines(path, kWhat, add)) return false;
     if (refused_ > kMaxLineReportsPerFile) {
       dict_file::ReportFileError(kWhat, path,
                                  std::to_string(refused_ - kMaxLineReportsPerFile) +

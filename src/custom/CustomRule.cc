@@ -1,10 +1,7 @@
 #include "custom/CustomRule.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <map>
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -14,12 +11,6 @@
 #include "text/TextUtil.h"
 
 namespace new_seg {
-
-Darts::DoubleArrayImpl<int>* CustomRule::trie_impl_pt_ = nullptr;
-size_t CustomRule::size_ = 0;
-CustomRuleAttribute* CustomRule::values_ = nullptr;
-uint8_t* CustomRule::seg_info_array_ = nullptr;
-size_t CustomRule::seg_info_size_ = 0;
 
 namespace {
 
@@ -116,80 +107,46 @@ void AddLine(const std::string& path, const std::string& line, size_t number, Ru
 
 }  // namespace
 
+RecordDictFile<CustomRuleAttribute> CustomRule::rules_(kWhat, "rule", "rules");
+
 bool CustomRule::Init(const char* path) {
   UnInit();
-  try {
-    std::string text;
-    if (!UserTextFile::Read(path, kWhat, &text)) return false;
+  return dict_file::CatchLoadErrors(kWhat, path, [path]() {
     RuleSet set;
-    UserTextFile::ForEachLine(text, [&](const std::string& line, size_t number) {
-      AddLine(path, line, number, &set);
-      return true;
-    });
-    std::vector<const char*> keys;
-    for (const auto& rule : set.rules) keys.push_back(rule.first.c_str());
-    std::unique_ptr<Darts::DoubleArrayImpl<int>> trie(new Darts::DoubleArrayImpl<int>);
-    trie->build(keys.size(), keys.data());
-    std::unique_ptr<CustomRuleAttribute[]> values(new CustomRuleAttribute[keys.size()]);
-    size_t i = 0;
-    for (const auto& rule : set.rules) values[i++] = rule.second;
-    std::unique_ptr<uint8_t[]> seg_info(new uint8_t[set.seg_info.size()]);
-    std::memcpy(seg_info.get(), set.seg_info.data(), set.seg_info.size());
-
-    trie_impl_pt_ = trie.release();
-    values_ = values.release();
-    size_ = keys.size();
-    seg_info_array_ = seg_info.release();
-    seg_info_size_ = set.seg_info.size();
-    return true;
-  } catch (const Darts::Details::Exception& e) {
-    dict_file::ReportFileError(kWhat, path, e.what());
-  } catch (const std::bad_alloc&) {
-    dict_file::ReportFileError(kWhat, path, "out of memory");
-  }
-  return false;
+    auto add = [&](const std::string& line, size_t number) { AddLine(path, line, number, &set); };
+    return UserTextFile::ReadLines(path, kWhat, add) &&
+           rules_.Assign(set.rules, set.seg_info,
+                         RecordDictFile<CustomRuleAttribute>::Keys::kUpToNul, path);
+  });
 }
 
 bool CustomRule::UnInit() {
-  delete trie_impl_pt_;
-  trie_impl_pt_ = nullptr;
-  delete[] values_;
-  values_ = nullptr;
-  size_ = 0;
-  delete[] seg_info_array_;
-  seg_info_array_ = nullptr;
-  seg_info_size_ = 0;
+  rules_.Clear();
   return true;
 }
 
+// An empty rule set answers no lookup, whatever its trie holds.
 int CustomRule::ExactMatchSearch(const char* key, size_t len, size_t node_pos) {
-  if (trie_impl_pt_ == nullptr || size_ == 0) return -1;
-  int value = trie_impl_pt_->exactMatchSearch(key, len, node_pos);
-  return value < 0 ? -1 : value + 1;
+  if (GetSize() == 0) return -1;
+  return rules_.ExactMatchSearch(key, len, node_pos);
 }
 
 size_t CustomRule::CommonPrefixSearch(const char* key, size_t len, int* results, size_t maximum,
                                       size_t node_pos) {
-  if (trie_impl_pt_ == nullptr || size_ == 0) return 0;
-  size_t count = trie_impl_pt_->commonPrefixSearch(key, results, maximum, len, node_pos);
-  size_t stored = count < maximum ? count : maximum;
-  for (size_t i = 0; i < stored; ++i) ++results[i];
-  return count;
+  if (GetSize() == 0) return 0;
+  return rules_.CommonPrefixSearch(key, len, results, maximum, node_pos);
 }
 
 int CustomRule::Traverse(const char* key, size_t len, size_t* node_pos, size_t* key_pos) {
-  if (trie_impl_pt_ == nullptr || size_ == 0) return -2;
-  return trie_impl_pt_->traverse(key, *node_pos, *key_pos, len);
+  if (GetSize() == 0) return -2;
+  return rules_.Traverse(key, len, node_pos, key_pos);
 }
 
-const CustomRuleAttribute* CustomRule::GetValue(int id) {
-  if (id < 1 || static_cast<size_t>(id) > size_) return nullptr;
-  return &values_[id - 1];
-}
+const CustomRuleAttribute* CustomRule::GetValue(int id) { return rules_.GetRecord(id); }
 
 const uint8_t* CustomRule::GetSegInfo(size_t index) {
-  if (index == 0 || index >= seg_info_size_) return nullptr;
-  return seg_info_array_ + index;
+  if (index == 0) return nullptr;
+  return rules_.GetSegInfo(index);
 }
 
 }  // namespace new_seg

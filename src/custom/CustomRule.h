@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dict/Darts.h"
+#include "dict/RecordDictFile.h"
 
 namespace new_seg {
 
@@ -45,15 +45,11 @@ class CustomRule {
   // The boundary list of a rule: 0, the running sums of its token lengths,
   // ending with rule_len. Null for index 0 or an index out of range.
   static const uint8_t* GetSegInfo(size_t index);
-  static size_t GetSegInfoSize() { return seg_info_size_; }
-  static size_t GetSize() { return size_; }
+  static size_t GetSegInfoSize() { return rules_.seg_info_size(); }
+  static size_t GetSize() { return rules_.size(); }
 
  private:
-  static Darts::DoubleArrayImpl<int>* trie_impl_pt_;
-  static size_t size_;
-  static CustomRuleAttribute* values_;
-  static uint8_t* seg_info_array_;
-  static size_t seg_info_size_;
+  static RecordDictFile<CustomRuleAttribute> rules_;
 };
 
 }  // namespace new_seg

@@ -49,6 +49,19 @@ class UserTextFile {
     }
     return true;
   }
+
+  // Reads the file as Read does and calls add(line, line_number) for each of
+  // its lines, as ForEachLine visits them. False when it cannot be read.
+  template <typename Add>
+  static bool ReadLines(const std::string& path, const char* what, Add add) {
+    std::string text;
+    if (!Read(path, what, &text)) return false;
+    ForEachLine(text, [&add](const std::string& line, size_t number) {
+      add(line, number);
+      return true;
+    });
+    return true;
+  }
 };
 
 }  // namespace new_seg

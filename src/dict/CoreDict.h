@@ -14,6 +14,7 @@
 
 #include "dict/CoreTermAttribute.h"
 #include "dict/Darts.h"
+#include "dict/RecordDictFile.h"
 
 namespace new_seg {
 
@@ -60,18 +61,12 @@ class CoreDict {
   static const CoreTermAttribute* GetValue(int id);
   // Split-position list at a byte index; null when the index is out of range.
   static const uint8_t* GetSegInfo(std::size_t index);
-  static uint64_t GetSegInfoSize() { return seg_info_size_; }
-  static uint64_t GetSize() { return size_; }
-  static const Darts::DoubleArray* GetTrie() { return trie_impl_pt_; }
+  static uint64_t GetSegInfoSize() { return file_.seg_info_size(); }
+  static uint64_t GetSize() { return file_.size(); }
+  static const Darts::DoubleArray* GetTrie() { return file_.trie(); }
 
  private:
-  static bool IsLoaded();
-
-  static Darts::DoubleArrayImpl<int>* trie_impl_pt_;
-  static uint64_t size_;
-  static CoreTermAttribute* values_;
-  static uint8_t* seg_info_array_;
-  static uint64_t seg_info_size_;
+  static RecordDictFile<CoreTermAttribute> file_;
 };
 
 }  // namespace new_seg

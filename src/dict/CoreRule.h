@@ -15,6 +15,7 @@
 
 #include "dict/CoreRuleAttribute.h"
 #include "dict/Darts.h"
+#include "dict/RecordDictFile.h"
 
 namespace new_seg {
 
@@ -58,9 +59,9 @@ class CoreRule {
   static const CoreRuleAttribute* GetValue(int id);
   // Split-position list at a byte index; null when the index is out of range.
   static const uint8_t* GetSegInfo(std::size_t index);
-  static uint64_t GetSegInfoSize() { return seg_info_size_; }
-  static uint64_t GetSize() { return size_; }
-  static const Darts::DoubleArray* GetTrie() { return trie_impl_pt_; }
+  static uint64_t GetSegInfoSize() { return file_.seg_info_size(); }
+  static uint64_t GetSize() { return file_.size(); }
+  static const Darts::DoubleArray* GetTrie() { return file_.trie(); }
 
   // Calls piece(begin, end) for every piece of the rule's effective part,
   // offsets relative to the match start, in text order. Loading and
@@ -70,26 +71,22 @@ class CoreRule {
   static void ForEachPiece(const CoreRuleAttribute& rule, PieceFn piece);
 
  private:
-  static bool IsLoaded();
-
-  static Darts::DoubleArrayImpl<int>* trie_impl_pt_;
-  static uint64_t size_;
-  static CoreRuleAttribute* values_;
-  static uint8_t* seg_info_array_;
-  static uint64_t seg_info_size_;
+  static RecordDictFile<CoreRuleAttribute> file_;
 };
 
 template <typename PieceFn>
 void CoreRule::ForEachPiece(const CoreRuleAttribute& rule, PieceFn piece) {
   std::size_t base = rule.rule_effective_begin_pos;
   std::size_t length = rule.rule_effective_len;
-  if (rule.rule_seg_info_index == 0 || rule.rule_seg_info_index >= seg_info_size_) {
+  const uint8_t* seg_info = file_.seg_info();
+  uint64_t seg_info_size = file_.seg_info_size();
+  if (rule.rule_seg_info_index == 0 || rule.rule_seg_info_index >= seg_info_size) {
     piece(base, base + length);
     return;
   }
   std::size_t previous = 0;
-  for (uint64_t i = rule.rule_seg_info_index; i < seg_info_size_; ++i) {
-    std::size_t position = seg_info_array_[i];
+  for (uint64_t i = rule.rule_seg_info_index; i < seg_info_size; ++i) {
+    std::size_t position = seg_info[i];
     if (position == 0) continue;
     if (position >= length) {
       piece(base + previous, base + length);

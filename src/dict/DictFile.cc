@@ -19,8 +19,22 @@ bool FileSize(const std::string& path, uint64_t* size) {
   return true;
 }
 
+bool ReadBytes(std::FILE* file, void* buffer, uint64_t bytes) {
+  return std::fread(buffer, 1, bytes, file) == bytes;
+}
+
 bool IsWholeTrie(uint64_t bytes) {
   return bytes != 0 && bytes % kTrieBlockBytes == 0;
+}
+
+std::string OpenTrie(const std::string& path, uint64_t offset, uint64_t bytes,
+                     Darts::DoubleArray* trie) {
+  try {
+    if (trie->open(path.c_str(), "rb", offset, bytes) != 0) return "cannot read the trie";
+  } catch (const Darts::Details::Exception& e) {
+    return e.what();
+  }
+  return std::string();
 }
 
 std::string TemporaryPathFor(const std::string& path) {

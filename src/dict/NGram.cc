@@ -19,6 +19,8 @@ std::size_t NGram::max_order_ = 0;
 
 namespace {
 
+using dict_file::LineKind;
+
 const char kWhat[] = "n-gram model";
 
 typedef std::map<std::string, int> KeyCosts;
@@ -52,8 +54,6 @@ struct TableLine {
   uint32_t first = 0;
   uint32_t second = 0;
 };
-
-enum class LineKind { kEntry, kBlank, kError };
 
 bool ParseId(const std::string& token, long long* id, std::string* error) {
   if (!dict_file::ParseInteger(token, id) || *id < -1 || *id > INT32_MAX) {
@@ -102,30 +102,17 @@ LineKind ParseTableLine(const std::string& line, std::size_t max_order,
   return LineKind::kEntry;
 }
 
-bool ReadTable(std::istream& in, const char* source_name, std::size_t max_order,
-               NGramBuildStats* stats, KeyCosts* maps) {
-  std::string line;
-  std::string error;
+LineKind TakeTableLine(const std::string& line, std::size_t max_order,
+                       NGramBuildStats* stats, KeyCosts* maps, std::string* error) {
   TableLine entry;
+  bool beyond_order = false;
+  LineKind kind = ParseTableLine(line, max_order, &entry, &beyond_order, error);
+  if (kind != LineKind::kEntry) return kind;
+  if (beyond_order) ++stats->beyond_order;
   char key[NGram::kKeyBufferSize];
-  while (std::getline(in, line)) {
-    ++stats->lines;
-    bool beyond_order = false;
-    LineKind kind = ParseTableLine(line, max_order, &entry, &beyond_order, &error);
-    if (kind == LineKind::kBlank) {
-      ++stats->skipped_blank;
-      continue;
-    }
-    if (kind == LineKind::kError) {
-      dict_file::ReportLineError(source_name, stats->lines, error);
-      return false;
-    }
-    if (beyond_order) ++stats->beyond_order;
-    std::size_t length = NGram::_EncodeKey(entry.first, entry.second, key);
-    maps[NGram::_hash(key, length)][std::string(key, length)] = CostBits(entry.cost);
-  }
-  if (in.bad()) return Fail(source_name, "read error");
-  return true;
+  std::size_t length = NGram::_EncodeKey(entry.first, entry.second, key);
+  maps[NGram::_hash(key, length)][std::string(key, length)] = CostBits(entry.cost);
+  return kind;
 }
 
 bool BuildTrie(const KeyCosts& costs, const char* source_name,
@@ -155,11 +142,8 @@ bool LoadTrie(const std::string& path, Darts::DoubleArray* trie) {
                           std::to_string(dict_file::kTrieBlockBytes) +
                           "-byte trie blocks");
   }
-  try {
-    if (trie->open(path.c_str()) != 0) return Fail(path, "cannot read the trie");
-  } catch (const Darts::Details::Exception& e) {
-    return Fail(path, e.what());
-  }
+  std::string error = dict_file::OpenTrie(path, 0, 0, trie);
+  if (!error.empty()) return Fail(path, error);
   return true;
 }
 
@@ -206,7 +190,10 @@ bool NGram::BuildFromStream(std::istream& in, const char* source_name,
   if (max_order == 0) return Fail(source_name, "max order must be at least 1");
 
   KeyCosts maps[trie_num_];
-  if (!ReadTable(in, source_name, max_order, stats, maps)) return false;
+  auto take = [&](const std::string& line, std::string* error) {
+    return TakeTableLine(line, max_order, stats, maps, error);
+  };
+  if (!dict_file::TakeLines(in, kWhat, source_name, stats, take)) return false;
   std::unique_ptr<Darts::DoubleArrayImpl<int>[]> tries(
       new Darts::DoubleArrayImpl<int>[trie_num_]);
   for (std::size_t i = 0; i < trie_num_; ++i) {

@@ -66,7 +66,7 @@ bool PosInterveneCoredict::Build(const char* path) {
     return false;
   }
   Clear();
-  try {
+  bool built = dict_file::CatchLoadErrors(kWhat, path, [&]() {
     TermMap term_map;
     std::string line;
     while (std::getline(in, line)) AddRule(&term_map, &ruleTree_, line);
@@ -83,16 +83,10 @@ bool PosInterveneCoredict::Build(const char* path) {
     std::unique_ptr<Darts::DoubleArray> trie(new Darts::DoubleArray);
     trie->build(keys.size(), keys.data(), lengths.data(), positions.data());
     trie_impl_pt_ = std::move(trie);
-  } catch (const Darts::Details::Exception& e) {
-    values_.clear();
-    dict_file::ReportFileError(kWhat, path, e.what());
-    return false;
-  } catch (const std::bad_alloc&) {
-    values_.clear();
-    dict_file::ReportFileError(kWhat, path, "out of memory");
-    return false;
-  }
-  return true;
+    return true;
+  });
+  if (!built) values_.clear();
+  return built;
 }
 
 int32_t PosInterveneCoredict::ExactMatchSearch(const char* key, size_t len,

@@ -53,17 +53,6 @@ class SectionReader {
   uint64_t left_;
 };
 
-class FileCloser {
- public:
-  explicit FileCloser(std::FILE* file) : file_(file) {}
-  ~FileCloser() { std::fclose(file_); }
-  FileCloser(const FileCloser&) = delete;
-  FileCloser& operator=(const FileCloser&) = delete;
-
- private:
-  std::FILE* file_;
-};
-
 // A list must end with its 0 byte inside the array after at most `most`
 // entries; anything else would let the tagger read past the list or
 // overflow its per-word candidate arrays.
@@ -178,6 +167,19 @@ bool ReadSections(SectionReader* reader, TagModel* model, std::string* error) {
   return true;
 }
 
+// Lists end with a 0 entry, which is where readers stop.
+uint32_t AppendList(const TagModel::Candidates& candidates, std::vector<uint8_t>* ids,
+                    std::vector<float>* weights) {
+  uint32_t start = static_cast<uint32_t>(ids->size());
+  for (const auto& candidate : candidates) {
+    ids->push_back(candidate.first);
+    weights->push_back(candidate.second);
+  }
+  ids->push_back(0);
+  weights->push_back(0.0f);
+  return start;
+}
+
 }  // namespace
 
 TagModel::TagModel()
@@ -212,13 +214,13 @@ std::string TagModel::Check() const {
 
 bool TagModel::Load(const std::string& path) {
   uint64_t size = 0;
-  std::FILE* file = dict_file::FileSize(path, &size) ? std::fopen(path.c_str(), "rb") : nullptr;
+  dict_file::UniqueFile file(
+      dict_file::FileSize(path, &size) ? std::fopen(path.c_str(), "rb") : nullptr);
   if (file == nullptr) {
     std::fprintf(stderr, "unable to open file: %s\n", path.c_str());
     return false;
   }
-  FileCloser closer(file);
-  SectionReader reader(file, size);
+  SectionReader reader(file.get(), size);
   std::string error;
   try {
     TagModel loaded;
@@ -241,53 +243,26 @@ bool TagModel::Save(const std::string& path) const {
     dict_file::ReportFileError(kWhat, path, "not written: " + error);
     return false;
   }
-  std::string temporary = dict_file::TemporaryPathFor(path);
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) {
-    dict_file::ReportFileError(kWhat, temporary, "cannot create the file");
-    return false;
-  }
   std::vector<uint32_t> names;
   for (const _name_list_t& name : m_name_list) {
     names.insert(names.end(), {name.id1, name.id2, name.id3});
   }
-  bool written = WriteInt32(file, static_cast<int32_t>(m_word_info.size())) &&
-                 WriteArray(file, m_word_info) && WriteLists(file, m_Pos, m_PosProb) &&
-                 WriteLists(file, m_Rol, m_RolProb) &&
-                 WriteInt32(file, static_cast<int32_t>(PBUFSIZE)) &&
-                 WriteArray(file, m_pPosTTLM) &&
-                 WriteInt32(file, static_cast<int32_t>(RBUFSIZE)) &&
-                 WriteArray(file, m_pRoleTTLM) &&
-                 WriteInt32(file, static_cast<int32_t>(names.size())) && WriteArray(file, names);
-  bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    dict_file::ReportFileError(kWhat, temporary, "write failed");
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return dict_file::ReplaceWithTemporary(temporary, path);
+  return dict_file::WriteThroughTemporary(kWhat, path, [&](std::FILE* file) {
+    return WriteInt32(file, static_cast<int32_t>(m_word_info.size())) &&
+           WriteArray(file, m_word_info) && WriteLists(file, m_Pos, m_PosProb) &&
+           WriteLists(file, m_Rol, m_RolProb) &&
+           WriteInt32(file, static_cast<int32_t>(PBUFSIZE)) && WriteArray(file, m_pPosTTLM) &&
+           WriteInt32(file, static_cast<int32_t>(RBUFSIZE)) && WriteArray(file, m_pRoleTTLM) &&
+           WriteInt32(file, static_cast<int32_t>(names.size())) && WriteArray(file, names);
+  });
 }
 
 uint32_t TagModel::AppendPosList(const Candidates& candidates) {
-  uint32_t start = static_cast<uint32_t>(m_Pos.size());
-  for (const auto& candidate : candidates) {
-    m_Pos.push_back(candidate.first);
-    m_PosProb.push_back(candidate.second);
-  }
-  m_Pos.push_back(0);
-  m_PosProb.push_back(0.0f);
-  return start;
+  return AppendList(candidates, &m_Pos, &m_PosProb);
 }
 
 uint32_t TagModel::AppendRoleList(const Candidates& candidates) {
-  uint32_t start = static_cast<uint32_t>(m_Rol.size());
-  for (const auto& candidate : candidates) {
-    m_Rol.push_back(candidate.first);
-    m_RolProb.push_back(candidate.second);
-  }
-  m_Rol.push_back(0);
-  m_RolProb.push_back(0.0f);
-  return start;
+  return AppendList(candidates, &m_Rol, &m_RolProb);
 }
 
 bool TagModel::operator==(const TagModel& other) const {
