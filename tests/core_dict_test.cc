@@ -176,6 +176,9 @@ TEST_F(CoreDictTest, BuildRejectsLinesItCannotUseAndNamesThem) {
     EXPECT_NE(std::string::npos, message.find("lexicon.txt:2: ")) << message;
     EXPECT_NE(std::string::npos, message.find(c.message)) << message;
   }
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(BuildFrom(std::string("ok\t1\nwo\0rd\t1\n", 14)));
+  EXPECT_NE(std::string::npos, ::testing::internal::GetCapturedStderr().find("NUL byte"));
   // A failed build leaves the previous dictionary in place.
   EXPECT_EQ(1, CoreDict::ExactMatchSearch("keep"));
 }

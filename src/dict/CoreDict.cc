@@ -82,6 +82,11 @@ LineKind ParseLexiconLine(const std::string& line, LexiconEntry* entry,
     *error = "term longer than 65535 bytes";
     return LineKind::kError;
   }
+  // The trie ends keys at a NUL byte: such a term would be stored cut short.
+  if (entry->term.find('\0') != std::string::npos) {
+    *error = "term holds a NUL byte";
+    return LineKind::kError;
+  }
   std::vector<std::string> fields = dict_file::SplitWhitespace(line.substr(tab + 1));
   long long type = 0;
   if (fields.empty()) {
