@@ -14,14 +14,30 @@ long g_allocations = 0;
 bool g_counting = false;
 }  // namespace
 
-void* operator new(size_t size) {
+namespace {
+void* CountedAllocate(size_t size) {
   if (g_counting) ++g_allocations;
-  void* p = std::malloc(size == 0 ? 1 : size);
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* CountedAllocateOrThrow(size_t size) {
+  void* p = CountedAllocate(size);
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
+}  // namespace
+
+// Every form is replaced, so that whatever allocates also frees through
+// the same pair (the sanitizers check that).
+void* operator new(size_t size) { return CountedAllocateOrThrow(size); }
+void* operator new[](size_t size) { return CountedAllocateOrThrow(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedAllocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedAllocate(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 int main(int argc, char** argv) {
   if (argc != 2 || !new_seg::LxInitSeg(argv[1])) {
