@@ -62,12 +62,36 @@ class CoreDict {
   // Split-position list at a byte index; null when the index is out of range.
   static const uint8_t* GetSegInfo(std::size_t index);
   static uint64_t GetSegInfoSize() { return file_.seg_info_size(); }
+  // Calls part(begin, length) for each part of a term's split-position
+  // list, in order. False when the term has no list or the list is
+  // malformed (not ascending, or not ending at term_len inside the array);
+  // stops early, returning false, when part returns false.
+  template <typename PartFn>
+  static bool ForEachSplitPart(const CoreTermAttribute& attribute, PartFn part);
   static uint64_t GetSize() { return file_.size(); }
   static const Darts::DoubleArray* GetTrie() { return file_.trie(); }
 
  private:
   static RecordDictFile<CoreTermAttribute> file_;
 };
+
+template <typename PartFn>
+bool CoreDict::ForEachSplitPart(const CoreTermAttribute& attribute, PartFn part) {
+  if (attribute.term_seg_info_index == 0) return false;
+  const uint8_t* list = GetSegInfo(attribute.term_seg_info_index);
+  if (list == nullptr) return false;
+  uint64_t remaining = GetSegInfoSize() - attribute.term_seg_info_index;
+  for (uint64_t i = 0; i < remaining; ++i) {
+    if (list[i] == attribute.term_len) return true;
+    if (i + 1 == remaining || list[i + 1] <= list[i] || list[i + 1] > attribute.term_len) {
+      return false;
+    }
+    if (!part(static_cast<std::size_t>(list[i]), static_cast<std::size_t>(list[i + 1] - list[i]))) {
+      return false;
+    }
+  }
+  return false;
+}
 
 }  // namespace new_seg
 

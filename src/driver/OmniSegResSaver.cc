@@ -21,7 +21,6 @@ const int kCharsetUtf8 = 0x200000;
 const unsigned char kTagNoun = 16;
 const unsigned char kTagPerson = 17;
 const unsigned char kTagLocation = 20;
-const uint16_t kReportablePhraseBit = 0x0100;
 
 // 32 entries, doubling below 128; beyond that the arrays grow by half, not
 // by a fixed step, so a huge call costs amortised constant time per word.
@@ -48,7 +47,7 @@ T* NextSlot(T*& items, size_t& size, size_t& capacity) {
 
 bool IsReportableCorePhrase(int32_t attribute_idx) {
   const CoreTermAttribute* attribute = CoreDict::GetValue(attribute_idx);
-  return attribute != nullptr && (attribute->term_type & kReportablePhraseBit) != 0;
+  return attribute != nullptr && (attribute->term_type & kTermReportPhrase) != 0;
 }
 }  // namespace
 

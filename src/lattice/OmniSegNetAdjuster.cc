@@ -6,11 +6,6 @@
 
 namespace new_seg {
 
-namespace {
-const uint16_t kCompoundBit = 0x04;
-const size_t kMaxSplitPositions = 256;
-}  // namespace
-
 // The parts before start were re-cut, so the path word that covered start
 // now begins before it. Join start to the next path node with one word so
 // the path stays whole (the rest of that word keeps its earlier extent).
@@ -54,7 +49,7 @@ bool OmniSegNetAdjuster::AdjustSegNode(size_t pos, const OmniSegNode& node, size
     const OmniSegNode* end = seg_net_->GetSegNode(pos + phrase.phrase_len);
     if (end == nullptr || !end->is_optimal_seg_node()) continue;
     const CoreTermAttribute* attribute = CoreDict::GetValue(id);
-    if (attribute == nullptr || (attribute->term_type & kCompoundBit) ||
+    if (attribute == nullptr || (attribute->term_type & kTermCompound) ||
         attribute->term_seg_info_index == 0) {
       continue;
     }
@@ -67,33 +62,32 @@ bool OmniSegNetAdjuster::AdjustSegNode(size_t pos, const OmniSegNode& node, size
 
 bool OmniSegNetAdjuster::DoAdjust(size_t pos, int32_t attribute_idx) {
   const CoreTermAttribute* attribute = CoreDict::GetValue(attribute_idx);
-  const uint8_t* list = attribute == nullptr ? nullptr
-                                             : CoreDict::GetSegInfo(attribute->term_seg_info_index);
-  if (list == nullptr) return false;
-  size_t remaining = CoreDict::GetSegInfoSize() - attribute->term_seg_info_index;
-  for (size_t i = 0; i + 1 < remaining && i < kMaxSplitPositions; ++i) {
-    if (list[i] == attribute->term_len) return true;
-    if (list[i + 1] <= list[i] || list[i + 1] > attribute->term_len) return false;
-    size_t start = pos + list[i];
-    size_t length = static_cast<size_t>(list[i + 1] - list[i]);
-    size_t text_len = 0;
-    const char* text = normalizer_->GetSegmentUsedStr(text_len);
-    if (start + length > text_len) return false;
-    int id = CoreDict::ExactMatchSearch(text + start, length);
-    if (id < 0) {
-      ReconnectFrom(start);
-      return false;
-    }
-    OmniSegNode* end = seg_net_->GetSegNode(start + length);
-    if (seg_net_->AddTerm(start, length, id, OmniSegItem::TYPE_CJK) != 0) return false;
-    seg_net_->GetSegNode(start)->set_next_term_len(length);
-    end->set_is_optimal_seg_node(true);
-    end->set_optimal_item_idx(end->seg_item_size() - 1);
-    for (size_t inner = start + 1; inner < start + length; ++inner) {
-      seg_net_->GetSegNode(inner)->set_is_optimal_seg_node(false);
-    }
+  if (attribute == nullptr) return false;
+  size_t text_len = 0;
+  const char* text = normalizer_->GetSegmentUsedStr(text_len);
+  return CoreDict::ForEachSplitPart(*attribute, [&](size_t begin, size_t length) {
+    return CutPart(pos + begin, length, text, text_len);
+  });
+}
+
+// Makes [start, start + length) one path word when the dictionary holds it.
+bool OmniSegNetAdjuster::CutPart(size_t start, size_t length, const char* text,
+                                 size_t text_len) {
+  if (start + length > text_len) return false;
+  int id = CoreDict::ExactMatchSearch(text + start, length);
+  if (id < 0) {
+    ReconnectFrom(start);
+    return false;
   }
-  return false;
+  OmniSegNode* end = seg_net_->GetSegNode(start + length);
+  if (seg_net_->AddTerm(start, length, id, OmniSegItem::TYPE_CJK) != 0) return false;
+  seg_net_->GetSegNode(start)->set_next_term_len(length);
+  end->set_is_optimal_seg_node(true);
+  end->set_optimal_item_idx(end->seg_item_size() - 1);
+  for (size_t inner = start + 1; inner < start + length; ++inner) {
+    seg_net_->GetSegNode(inner)->set_is_optimal_seg_node(false);
+  }
+  return true;
 }
 
 }  // namespace new_seg

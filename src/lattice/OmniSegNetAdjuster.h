@@ -27,6 +27,7 @@ class OmniSegNetAdjuster {
   bool DoAdjust(size_t pos, int32_t attribute_idx);
 
  private:
+  bool CutPart(size_t start, size_t length, const char* text, size_t text_len);
   void ReconnectFrom(size_t start);
 
   OmniSegNet* seg_net_;

@@ -10,13 +10,6 @@ namespace new_seg {
 
 namespace {
 const size_t kMatchesPerNode = 8;
-const uint16_t kWordBit = 0x01;
-const uint16_t kPhraseBit = 0x02;
-const uint16_t kCompoundBit = 0x04;
-const uint16_t kExhaustiveBit = 0x08;
-const uint16_t kPhraseWithoutAttributeBit = 0x80;
-// Split lists hold one byte per position, so no list is longer than this.
-const size_t kMaxSplitPositions = 256;
 
 bool IsDigit(unsigned char b) { return b >= '0' && b <= '9'; }
 bool IsAsciiAlnum(char c) {
@@ -40,20 +33,6 @@ bool IsAttachedMark(const unsigned char* c) {
   return second == 0x31 && third == 0xE3 && fourth == 0x34;
 }
 
-// Walks a split-position list: calls part(begin, length) for every part
-// until the position equal to term_len. False when the list is malformed.
-template <typename PartFn>
-bool ForEachPart(const CoreTermAttribute& attribute, PartFn part) {
-  const uint8_t* list = CoreDict::GetSegInfo(attribute.term_seg_info_index);
-  if (list == nullptr || attribute.term_seg_info_index == 0) return false;
-  size_t remaining = CoreDict::GetSegInfoSize() - attribute.term_seg_info_index;
-  for (size_t i = 0; i + 1 < remaining && i < kMaxSplitPositions; ++i) {
-    if (list[i] == attribute.term_len) return true;
-    if (list[i + 1] <= list[i] || list[i + 1] > attribute.term_len) return false;
-    if (!part(list[i], static_cast<size_t>(list[i + 1] - list[i]))) return false;
-  }
-  return false;
-}
 }  // namespace
 
 OmniSegNetBuilder::OmniSegNetBuilder(OmniSegNet* seg_net, SegMode* seg_mode)
@@ -225,9 +204,9 @@ bool OmniSegNetBuilder::ShouldAllSeg(size_t pos, int32_t& attribute_idx, size_t&
     if (attribute == nullptr) continue;
     attribute_idx = ids[k];
     length = attribute->term_len;
-    if (attribute->term_type & kExhaustiveBit) return true;
-    if (attribute->term_type & kWordBit) return IsAmbiguousTerm(pos, *attribute);
-    if (attribute->term_type & kCompoundBit) return IsAmbiguousRule(pos, *attribute);
+    if (attribute->term_type & kTermExhaustive) return true;
+    if (attribute->term_type & kTermWord) return IsAmbiguousTerm(pos, *attribute);
+    if (attribute->term_type & kTermCompound) return IsAmbiguousRule(pos, *attribute);
   }
   return false;
 }
@@ -264,7 +243,7 @@ bool OmniSegNetBuilder::IsAmbiguousRule(size_t pos, const CoreTermAttribute& att
     if (node->is_candidate_seg_node() || node->is_rule_seg_node()) return true;
     if (!node->is_candidate_phrase_node()) continue;
     bool at_split = false;
-    ForEachPart(attribute, [&](size_t begin, size_t length) {
+    CoreDict::ForEachSplitPart(attribute, [&](size_t begin, size_t length) {
       if (begin + length == i - pos) at_split = true;
       return true;
     });
@@ -276,10 +255,10 @@ bool OmniSegNetBuilder::IsAmbiguousRule(size_t pos, const CoreTermAttribute& att
 int OmniSegNetBuilder::AddToSegNet(size_t pos, int32_t attribute_idx) {
   const CoreTermAttribute* attribute = CoreDict::GetValue(attribute_idx);
   if (attribute == nullptr) return 0;
-  if (attribute->term_type & kWordBit) return _AddToSegNet(pos, attribute->term_len);
-  if (!(attribute->term_type & kCompoundBit)) return 0;
+  if (attribute->term_type & kTermWord) return _AddToSegNet(pos, attribute->term_len);
+  if (!(attribute->term_type & kTermCompound)) return 0;
   int result = 0;
-  ForEachPart(*attribute, [&](size_t begin, size_t length) {
+  CoreDict::ForEachSplitPart(*attribute, [&](size_t begin, size_t length) {
     result = _AddToSegNet(pos + begin, length);
     return result >= 0;
   });
@@ -288,7 +267,7 @@ int OmniSegNetBuilder::AddToSegNet(size_t pos, int32_t attribute_idx) {
 
 int OmniSegNetBuilder::AddDictionaryPhrase(size_t pos, int32_t id,
                                            const CoreTermAttribute& attribute) {
-  int32_t phrase_id = (attribute.term_type & kPhraseWithoutAttributeBit) ? -1 : id;
+  int32_t phrase_id = (attribute.term_type & kTermPhraseNoAttribute) ? -1 : id;
   return seg_net_->AddPhrase(pos, attribute.term_len, phrase_id);
 }
 
@@ -299,10 +278,10 @@ int OmniSegNetBuilder::_AddToSegNet(size_t pos, size_t length) {
   for (size_t k = omni_seg_table_[pos].node_size; k-- > 0;) {
     const CoreTermAttribute* attribute = CoreDict::GetValue(ids[k]);
     if (attribute == nullptr) continue;
-    if (attribute->term_type & kPhraseBit) {
+    if (attribute->term_type & kTermPhrase) {
       result = AddDictionaryPhrase(pos, ids[k], *attribute);
       if (result < 0) return result;
-    } else if ((attribute->term_type & kWordBit) && attribute->term_len == length) {
+    } else if ((attribute->term_type & kTermWord) && attribute->term_len == length) {
       return seg_net_->AddTerm(pos, length, ids[k], OmniSegItem::TYPE_CJK);
     }
   }
@@ -316,9 +295,9 @@ int OmniSegNetBuilder::AddAllToSegNet(size_t pos, size_t length) {
       const CoreTermAttribute* attribute = CoreDict::GetValue(ids[k]);
       if (attribute == nullptr) continue;
       int result = 0;
-      if (attribute->term_type & kWordBit) {
+      if (attribute->term_type & kTermWord) {
         result = seg_net_->AddTerm(q, attribute->term_len, ids[k], OmniSegItem::TYPE_CJK);
-      } else if (attribute->term_type & kPhraseBit) {
+      } else if (attribute->term_type & kTermPhrase) {
         result = AddDictionaryPhrase(q, ids[k], *attribute);
       }
       if (result < 0) return result;

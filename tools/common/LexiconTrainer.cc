@@ -14,8 +14,8 @@
 namespace zorvseg_tools {
 
 namespace {
-const int kWordType = 0x01;
-const int kReportablePhraseType = 0x02 | 0x100;
+const int kWordType = new_seg::kTermWord;
+const int kReportablePhraseType = new_seg::kTermPhrase | new_seg::kTermReportPhrase;
 // Absolute discount of the pair estimates: observed pairs give up this much
 // count to the back-off, which adds the word's own cost plus a fixed penalty.
 const double kDiscount = 0.75;
