@@ -4,9 +4,9 @@
 // punctuation runs, quotes, unbalanced URL-like text).
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "BenchCorpus.h"
 
 #include "driver/SegMode.h"
 #include "zorvseg.h"
@@ -30,60 +30,17 @@ const std::string& MixedText() {
       "v3.14.2", "12.5$", "-3.14", "Wi-Fi 6", "C++17", "2024", "USB-C", "GDP 5.2%",
       "hello world", "192.168.1.1", "e.g.", "\"quoted\"", "www.sina.com.cn", "galaxys4",
       "zhongguo", "COVID-19", "ISBN 978-7-111-12345-6"};
-  static std::string text = [] {
-    std::ifstream in(std::string(ZORVSEG_CORPORA_DIR) + "/pd1998-01/199801.utf8.txt");
-    std::string line, out;
-    size_t snippet = 0;
-    while (out.size() < kMegabyte && std::getline(in, line)) {
-      std::istringstream tokens(line);
-      std::string token;
-      bool first = true;
-      while (tokens >> token) {
-        if (first) { first = false; continue; }  // paragraph id
-        std::string word = token.substr(0, token.rfind('/'));
-        if (!word.empty() && word[0] == '[') word.erase(0, 1);
-        out += word;
-        if (word == "，" || word == "。") {
-          out += kSnippets[snippet++ % (sizeof kSnippets / sizeof kSnippets[0])];
-        }
-      }
-      out += '\n';
+  static std::string text = bench::ReadCorpusText(kMegabyte, [](const std::string& word,
+                                                                  std::string& out) {
+    static size_t snippet = 0;
+    if (word == "，" || word == "。") {
+      out += kSnippets[snippet++ % (sizeof kSnippets / sizeof kSnippets[0])];
     }
-    return out;
-  }();
+  });
   return text;
 }
 
-bool Loaded() {
-  static bool loaded = new_seg::LxInitSeg(ZORVSEG_DATA_DIR);
-  return loaded;
-}
-
-// Segments text line by line, as the command-line tool does.
-void SegmentLines(benchmark::State& state, const std::string& text, int32_t mode) {
-  if (!Loaded() || text.empty()) {
-    state.SkipWithError("data directory or corpus missing");
-    return;
-  }
-  new_seg::HANDLE handle = new_seg::LxCreateSegHandle(mode);
-  size_t bytes = 0;
-  for (auto _ : state) {
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      if (!new_seg::LxSegment(handle, text.data() + start, end - start, new_seg::kCharsetUTF8)) {
-        state.SkipWithError("segmentation failed");
-        break;
-      }
-      benchmark::DoNotOptimize(new_seg::LxGetResultCnt(handle));
-      bytes += end - start + 1;
-      start = end + 1;
-    }
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(bytes));
-  new_seg::LxCloseSegHandle(handle);
-}
+using bench::SegmentLines;
 
 void BM_MixedText(benchmark::State& state, int32_t mode) {
   SegmentLines(state, MixedText(), mode);
