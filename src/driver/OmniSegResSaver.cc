@@ -284,16 +284,6 @@ size_t OmniSegResSaver::PathWordsBetween(size_t begin, size_t end) const {
   return pos == end ? words : 0;
 }
 
-void OmniSegResSaver::SetPathWord(size_t begin, size_t end) {
-  for (size_t pos = begin + 1; pos < end; ++pos) {
-    seg_net_->GetSegNode(pos)->set_is_optimal_seg_node(false);
-  }
-  OmniSegNode* end_node = seg_net_->GetSegNode(end);
-  end_node->set_optimal_item_idx(end_node->seg_item_size() - 1);
-  end_node->set_is_optimal_seg_node(true);
-  seg_net_->GetSegNode(begin)->set_next_term_len(end - begin);
-}
-
 bool OmniSegResSaver::MergeCustomRule() {
   if (CustomRule::GetSize() == 0) return true;
   size_t text_len = 0;
@@ -336,7 +326,7 @@ int OmniSegResSaver::ApplyCustomRule(const char* text, size_t text_len, size_t b
           0) {
         return -1;
       }
-      SetPathWord(piece_begin, piece_end);
+      seg_net_->SetPathWord(piece_begin, piece_end);
       piece_begin = piece_end;
     }
     return static_cast<int>(rule->rule_len);
@@ -368,7 +358,7 @@ bool OmniSegResSaver::MergeCustomWord() {
       int added = seg_net_->AddTerm(pos, word->term_len, -1, OmniSegItem::TYPE_CUS);
       if (added < 0) return false;
       if (added > 0) continue;  // the end node takes no words
-      SetPathWord(pos, end);
+      seg_net_->SetPathWord(pos, end);
       seg_net_->GetSegNode(end)->optimal_item()->pos_tag = word->term_pos;
       merged_len = word->term_len;
     }

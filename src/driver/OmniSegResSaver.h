@@ -68,9 +68,6 @@ class OmniSegResSaver {
   bool GroupEqualsPath(const std::vector<std::string>& group, size_t begin) const;
   // Number of path words from begin to end; 0 when end is not on the path.
   size_t PathWordsBetween(size_t begin, size_t end) const;
-  // Makes the path run begin -> end with no boundary in between, the word
-  // edge added last at end being its word.
-  void SetPathWord(size_t begin, size_t end);
 
   bool SavePhrase(size_t node_pos);
   const OmniSegItem* PathWordEndingAt(size_t node_pos) const;

@@ -62,6 +62,14 @@ int OmniSegNet::AddOptimalEdge(OmniSegNode* end_node, size_t begin, size_t len) 
   return 0;
 }
 
+void OmniSegNet::SetPathWord(size_t begin, size_t end) {
+  for (size_t pos = begin + 1; pos < end; ++pos) seg_net_[pos].set_is_optimal_seg_node(false);
+  OmniSegNode& end_node = seg_net_[end];
+  end_node.set_optimal_item_idx(end_node.seg_item_size() - 1);
+  end_node.set_is_optimal_seg_node(true);
+  seg_net_[begin].set_next_term_len(end - begin);
+}
+
 int OmniSegNet::SplitTerm(size_t pos) {
   if (pos == 0 || pos >= seg_net_size_) return 1;
   OmniSegNode* node = GetSegNode(pos);

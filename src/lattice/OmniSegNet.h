@@ -30,6 +30,9 @@ class OmniSegNet {
     return AddTerm(begin, len, attribute_idx, 1.0f, type);
   }
   int AddPhrase(size_t begin, size_t len, int32_t attribute_idx);
+  // Makes the edge added last at `end` the path word from `begin` to `end`:
+  // the nodes inside leave the path and `begin` leads to `end`.
+  void SetPathWord(size_t begin, size_t end);
   // Forces a best-path word boundary at pos; 1 when nothing was needed.
   int SplitTerm(size_t pos);
   void Clear();

@@ -9,21 +9,17 @@ namespace new_seg {
 // The parts before start were re-cut, so the path word that covered start
 // now begins before it. Join start to the next path node with one word so
 // the path stays whole (the rest of that word keeps its earlier extent).
-void OmniSegNetAdjuster::ReconnectFrom(size_t start) {
-  OmniSegNode* start_node = seg_net_->GetSegNode(start);
+void OmniSegNetAdjuster::ReconnectFrom(size_t start, const char* text, size_t text_len) {
+  const OmniSegNode* start_node = seg_net_->GetSegNode(start);
   if (start_node == nullptr || start_node->next_term_len() != 0) return;
   size_t end = start + 1;
   while (end < seg_net_->seg_net_size() && !seg_net_->GetSegNode(end)->is_optimal_seg_node()) {
     ++end;
   }
-  if (end >= seg_net_->seg_net_size() || start == 0) return;
-  size_t text_len = 0;
-  const char* text = normalizer_->GetSegmentUsedStr(text_len);
+  if (end >= seg_net_->seg_net_size()) return;
   int id = end <= text_len ? CoreDict::ExactMatchSearch(text + start, end - start) : -1;
-  OmniSegNode* end_node = seg_net_->GetSegNode(end);
   if (seg_net_->AddTerm(start, end - start, id < 0 ? 0 : id, OmniSegItem::TYPE_CJK) != 0) return;
-  end_node->set_optimal_item_idx(end_node->seg_item_size() - 1);
-  start_node->set_next_term_len(end - start);
+  seg_net_->SetPathWord(start, end);
 }
 
 int OmniSegNetAdjuster::AdjustOptimalPath() {
@@ -76,17 +72,11 @@ bool OmniSegNetAdjuster::CutPart(size_t start, size_t length, const char* text,
   if (start + length > text_len) return false;
   int id = CoreDict::ExactMatchSearch(text + start, length);
   if (id < 0) {
-    ReconnectFrom(start);
+    ReconnectFrom(start, text, text_len);
     return false;
   }
-  OmniSegNode* end = seg_net_->GetSegNode(start + length);
   if (seg_net_->AddTerm(start, length, id, OmniSegItem::TYPE_CJK) != 0) return false;
-  seg_net_->GetSegNode(start)->set_next_term_len(length);
-  end->set_is_optimal_seg_node(true);
-  end->set_optimal_item_idx(end->seg_item_size() - 1);
-  for (size_t inner = start + 1; inner < start + length; ++inner) {
-    seg_net_->GetSegNode(inner)->set_is_optimal_seg_node(false);
-  }
+  seg_net_->SetPathWord(start, start + length);
   return true;
 }
 

@@ -28,7 +28,7 @@ class OmniSegNetAdjuster {
 
  private:
   bool CutPart(size_t start, size_t length, const char* text, size_t text_len);
-  void ReconnectFrom(size_t start);
+  void ReconnectFrom(size_t start, const char* text, size_t text_len);
 
   OmniSegNet* seg_net_;
   SentenceNormalizer* normalizer_;
