@@ -138,7 +138,7 @@ bool OmniSegResSaver::Save(int charset) {
   if (seg_mode_->is_use_additional_rule_mode() && !AttachAdditionalToken(first_word_idx)) {
     return false;
   }
-  return SaveMixWord(charset);
+  return SaveMixWord(first_word_idx);
 }
 
 bool OmniSegResSaver::SavePhrase(size_t node_pos) {
@@ -169,39 +169,33 @@ bool OmniSegResSaver::SavePhrase(size_t node_pos) {
   return true;
 }
 
-// The path word ending at node_pos, or null when the node is not on the path.
-const OmniSegItem* OmniSegResSaver::PathWordEndingAt(size_t node_pos) const {
-  const OmniSegNode* node = seg_net_->GetSegNode(node_pos);
-  return node->is_optimal_seg_node() ? node->optimal_item() : nullptr;
-}
-
-bool OmniSegResSaver::FillToken(const OmniSegItem& item, token_t* token) {
-  if (token == nullptr) return false;
-  token->word = SaveText(item.term_begin_pos, item.term_len, token->wlen);
-  token->pos = item.pos_tag;
-  return token->word != nullptr;
-}
-
 bool OmniSegResSaver::SaveBasic(size_t node_pos) {
-  const OmniSegItem* item = PathWordEndingAt(node_pos);
-  if (item == nullptr || !FillToken(*item, GetBasicToken())) return false;
-  const token_t& token = basic_tokens_[basic_tokens_size_ - 1];
+  const OmniSegNode* node = seg_net_->GetSegNode(node_pos);
+  const OmniSegItem* item = node->is_optimal_seg_node() ? node->optimal_item() : nullptr;
+  token_t* token = item == nullptr ? nullptr : GetBasicToken();
+  if (token == nullptr) return false;
+  token->word = SaveText(item->term_begin_pos, item->term_len, token->wlen);
+  if (token->word == nullptr) return false;
+  token->pos = item->pos_tag;
   WP& word_pos = word_poses_[basic_tokens_size_ - 1];
-  word_pos.word = token.word;
+  word_pos.word = token->word;
   word_pos.pos = item->pos_tag;
   word_pos.bcw = item->undict_term_type == OmniSegItem::TYPE_CUS;
   return true;
 }
 
-bool OmniSegResSaver::SaveMixWord(int /*charset*/) {
+// basic_idx follows the sentence's basic words along the path, so a path
+// word taken as a mix word reuses the text already saved for it.
+bool OmniSegResSaver::SaveMixWord(size_t basic_idx) {
   size_t pos = 0;
   size_t len = seg_net_->GetSegNode(0)->next_term_len();
   while (len != 0) {
     if (SaveMixPhrase(pos, len)) {
+      basic_idx += PathWordsBetween(pos, pos + len);
       pos += len;
     } else {
       pos += len;
-      if (!SaveMixTerm(pos)) return false;
+      if (!SaveMixTerm(basic_idx++)) return false;
     }
     len = seg_net_->GetSegNode(pos)->next_term_len();
   }
@@ -229,9 +223,12 @@ bool OmniSegResSaver::SaveMixPhrase(size_t node_pos, size_t& len) {
   return true;
 }
 
-bool OmniSegResSaver::SaveMixTerm(size_t node_pos) {
-  const OmniSegItem* item = PathWordEndingAt(node_pos);
-  return item != nullptr && FillToken(*item, GetMixToken());
+bool OmniSegResSaver::SaveMixTerm(size_t basic_idx) {
+  if (basic_idx >= basic_tokens_size_) return false;
+  token_t* token = GetMixToken();
+  if (token == nullptr) return false;
+  *token = basic_tokens_[basic_idx];
+  return true;
 }
 
 const OmniPhraseItem* OmniSegResSaver::GetMaxLenPhrase(size_t node_pos) const {

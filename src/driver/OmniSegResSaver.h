@@ -70,13 +70,10 @@ class OmniSegResSaver {
   size_t PathWordsBetween(size_t begin, size_t end) const;
 
   bool SavePhrase(size_t node_pos);
-  const OmniSegItem* PathWordEndingAt(size_t node_pos) const;
-  // Text and tag of a path word into a freshly handed-out token.
-  bool FillToken(const OmniSegItem& item, token_t* token);
   bool SaveBasic(size_t node_pos);
-  bool SaveMixWord(int charset);
+  bool SaveMixWord(size_t basic_idx);
   bool SaveMixPhrase(size_t node_pos, size_t& len);
-  bool SaveMixTerm(size_t node_pos);
+  bool SaveMixTerm(size_t basic_idx);
   const OmniPhraseItem* GetMaxLenPhrase(size_t node_pos) const;
   bool IsAmbiguousPhrase(size_t node_pos, size_t phrase_len) const;
 
