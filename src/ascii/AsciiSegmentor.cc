@@ -9,6 +9,7 @@
 #include "dict/CoreRule.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
+#include "text/AsciiChar.h"
 
 namespace new_seg {
 
@@ -32,9 +33,6 @@ const int kSegTerm = OmniSegItem::TYPE_SEG;
 const int kZeroLengthFragment = 365;
 const int kZeroLengthPiece = 378;
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigitByte(unsigned char c) { return IsDigit(c); }
 bool IsQuote(unsigned char c) { return c == '"'; }
 // The characters of pattern_seg_.
 bool IsPunctuationOrSpace(unsigned char c) {
@@ -53,7 +51,7 @@ bool HasDotWord(const char* text, size_t len, const char* word) {
 }
 
 // The bytes \\w matches.
-bool IsWordByte(unsigned char c) { return IsDigit(c) || IsLetter(c) || c == '_'; }
+bool IsWordByte(unsigned char c) { return IsAsciiDigit(c) || IsAsciiLetter(c) || c == '_'; }
 
 bool StartsWithScheme(const char* text, size_t len) {
   for (const char* scheme : {"ftp://", "http://", "https://"}) {
@@ -65,7 +63,7 @@ bool StartsWithScheme(const char* text, size_t len) {
 
 bool HasDigitDotDigit(const char* text, size_t len) {
   for (size_t i = 1; i + 1 < len; ++i) {
-    if (text[i] == '.' && IsDigit(text[i - 1]) && IsDigit(text[i + 1])) return true;
+    if (text[i] == '.' && IsAsciiDigit(text[i - 1]) && IsAsciiDigit(text[i + 1])) return true;
   }
   return false;
 }
@@ -73,8 +71,8 @@ bool HasDigitDotDigit(const char* text, size_t len) {
 enum CharClass { kDigitClass, kLetterClass, kOtherClass };
 
 CharClass get_type(unsigned char c) {
-  if (IsDigit(c)) return kDigitClass;
-  return IsLetter(c) ? kLetterClass : kOtherClass;
+  if (IsAsciiDigit(c)) return kDigitClass;
+  return IsAsciiLetter(c) ? kLetterClass : kOtherClass;
 }
 
 bool is_same_type(unsigned char first, unsigned char c) {
@@ -182,7 +180,7 @@ int AsciiSegmentor::segment(const char* s, size_t len, size_t ascii_begin_pos,
     match_regex(kFloat, TYPE_FLOAT);
     match_class(IsPunctuationOrSpace, true, TYPE_SEG);
     match_class(IsQuote, false, TYPE_QUOTE);
-    match_class(IsDigitByte, false, TYPE_NUM);
+    match_class(IsAsciiDigit, false, TYPE_NUM);
     if (seg_mode_->is_use_ascii_lm_mode()) {
       match_dag();
     } else {
@@ -445,7 +443,7 @@ void AsciiSegmentor::adjust_fragments() {
       return;
     }
     Fragment& after = fragments_[i + 1];
-    if (IsText(before, "galaxy") && IsDigit(text[after.begin])) {
+    if (IsText(before, "galaxy") && IsAsciiDigit(text[after.begin])) {
       after.begin = candidate.begin;
     } else if (before.type == TYPE_DICT && after.type != TYPE_DICT) {
       before.end = candidate.end;

@@ -5,16 +5,13 @@
 #include "dict/CoreDict.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
+#include "text/AsciiChar.h"
 
 namespace new_seg {
 
 namespace {
 const size_t kMatchesPerNode = 8;
 
-bool IsDigit(unsigned char b) { return b >= '0' && b <= '9'; }
-bool IsAsciiAlnum(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 // GB18030 four-byte combining marks (lead byte 0x81) that attach to the
 // character before them.
@@ -76,7 +73,7 @@ size_t OmniSegNetBuilder::feedChar(const char* text, size_t remaining, bool& att
   attach = false;
   if (remaining <= 1 || c[0] < 0x80) return 1;
   if (c[0] == 0x80 || c[0] == 0xFF || remaining < 4) return 2;
-  if (IsDigit(c[1]) && c[2] >= 0x81 && c[2] <= 0xFE && IsDigit(c[3])) {
+  if (IsAsciiDigit(c[1]) && c[2] >= 0x81 && c[2] <= 0xFE && IsAsciiDigit(c[3])) {
     attach = IsAttachedMark(c);
     return 4;
   }

@@ -2,15 +2,14 @@
 
 #include "lattice/OmniSegNet.h"
 #include "text/Gb18030.h"
+#include "text/AsciiChar.h"
 
 namespace new_seg {
 
 namespace {
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-size_t RunEnd(const char* text, size_t pos, size_t length, bool (*in_run)(char)) {
-  while (pos < length && in_run(text[pos])) ++pos;
+size_t RunEnd(const char* text, size_t pos, size_t length, bool (*in_run)(unsigned char)) {
+  while (pos < length && in_run(static_cast<unsigned char>(text[pos]))) ++pos;
   return pos;
 }
 }  // namespace
@@ -27,11 +26,11 @@ bool OmniSegSingleWord::Segment(const char* sentence, size_t length) {
       end = a + GbCharLen(sentence, a, length);
       // A lead byte with nothing after it is kept as a one-byte edge.
       type = end - a == 1 ? OmniSegItem::TYPE_ERR : OmniSegItem::TYPE_CJK;
-    } else if (IsDigit(sentence[a])) {
-      end = RunEnd(sentence, a, length, IsDigit);
+    } else if (IsAsciiDigit(sentence[a])) {
+      end = RunEnd(sentence, a, length, IsAsciiDigit);
       type = OmniSegItem::TYPE_NUM;
-    } else if (IsLetter(sentence[a])) {
-      end = RunEnd(sentence, a, length, IsLetter);
+    } else if (IsAsciiLetter(sentence[a])) {
+      end = RunEnd(sentence, a, length, IsAsciiLetter);
       type = OmniSegItem::TYPE_ENG;
     } else {
       end = a + 1;

@@ -7,6 +7,7 @@
 #include "lattice/OmniSegItem.h"
 #include "lattice/OmniSegNet.h"
 #include "text/SentenceNormalizer.h"
+#include "text/AsciiChar.h"
 
 namespace new_seg {
 
@@ -45,7 +46,6 @@ const uint8_t kTagNounList[] = {CSegmentTag::kTagNoun};
 // among equal scores the earliest candidate wins.
 const float kScoreFloor = -1000000.0f;
 
-bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // The kind of a one-character word, read from its bytes: full-width digits,
 // letters and symbols count as numbers, letters and separators, as do their

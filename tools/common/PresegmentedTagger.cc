@@ -1,6 +1,7 @@
 #include "common/PresegmentedTagger.h"
 
 #include "dict/CoreDict.h"
+#include "text/AsciiChar.h"
 
 namespace zorvseg_tools {
 
@@ -11,8 +12,8 @@ new_seg::OmniSegItem::UnDictTermType KindOf(const char* text, size_t len) {
   bool letters = true, digits = true;
   for (size_t i = 0; i < len; ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    letters = letters && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
-    digits = digits && c >= '0' && c <= '9';
+    letters = letters && new_seg::IsAsciiLetter(c);
+    digits = digits && new_seg::IsAsciiDigit(c);
   }
   if (letters) return new_seg::OmniSegItem::TYPE_ENG;
   if (digits) return new_seg::OmniSegItem::TYPE_NUM;
