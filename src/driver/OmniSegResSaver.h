@@ -18,7 +18,6 @@ struct AdditionalRuleAttribute;
 class OmniSegNet;
 class OmniSegNode;
 struct OmniPhraseItem;
-struct OmniSegItem;
 class SegMode;
 class SentenceNormalizer;
 

@@ -18,6 +18,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
   // Writes a file under the directory and returns its full path.
   std::string Write(const std::string& name, const std::string& content) const;
 
