@@ -271,6 +271,35 @@ class Trainer(unittest.TestCase):
                 outputs.append(files)
         self.assertEqual(outputs[0], outputs[1])
 
+    def test_open_words_fill_only_what_the_corpus_never_shows(self):
+        with tempfile.TemporaryDirectory() as d:
+            open_list = os.path.join(d, "open.txt")
+            with open(open_list, "w", encoding="utf-8") as f:
+                f.write("潜艇\t5000\n"          # new: added
+                        "我们\t900\n"           # a corpus word already
+                        "我们研究\t800\n"       # the corpus writes it as two words
+                        "起源研究\t700\n"       # a compound of corpus words
+                        "生命力\t0.001\n"       # too rare to beat 生命 + 力
+                        "生\t600\n潜水\t0\n"   # one character; count 0
+                        "\t3\n词\tmany\n\xff\n")  # unusable lines
+            proc = self.run_sample(d, "--sources", d, "--open-words", open_list,
+                                   "--open-scale", "1")
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            summary = proc.stdout.decode()
+            self.assertIn("open word list: 10 lines, 3 unusable", summary)
+            self.assertRegex(summary, r"open words: 1 added \(left out: 1 already in the corpus, "
+                                      r"1 written across word ends there, 1 likelier as corpus "
+                                      r"words, 1 compounds of corpus words, 2 single")
+            self.assertIn("1 open words tagged by their characters", summary)
+            out = zorvseg("--data", d, "--format", "pos",
+                          stdin="我们研究潜艇起源研究\n".encode()).stdout.decode()
+            self.assertRegex(out, r"^我们/r 研究/v 潜艇/\w+ 起源/n 研究/v\n$")
+            with open(os.path.join(d, "train_words.txt"), encoding="utf-8") as f:
+                self.assertNotIn("潜艇", f.read().split())
+            missing = os.path.join(d, "missing.txt")
+            self.assertEqual(self.run_sample(d, "--open-words", missing).returncode, 1)
+            self.assertEqual(train(open_list, d, "--open-scale", "-1").returncode, 2)
+
     @unittest.skipUnless(os.path.exists(CORPUS), "corpus not present")
     def test_slice_of_the_real_corpus(self):
         with tempfile.TemporaryDirectory() as d:
@@ -318,9 +347,10 @@ class MixedTextCli(unittest.TestCase):
     def test_full_mode_keeps_the_core_rules_of_the_data_directory(self):
         self.assertEqual(self.segment(FULL, "用C++连Wi-Fi"), "用 C++ 连 Wi-Fi")
 
-    def test_simple_mode_is_the_default(self):
-        out = zorvseg("--data", ARGS.data, stdin="abc123!!?中文\n".encode()).stdout.decode()
-        self.assertEqual(out, "abc 123 !! ? 中文\n")
+    def test_full_mode_is_the_default_and_simple_mode_cuts_by_class(self):
+        default = zorvseg("--data", ARGS.data, stdin="斥资40.89亿，abc123!!?\n".encode())
+        self.assertEqual(default.stdout.decode(), "斥资 40.89 亿 , abc 123 ! ! ?\n")
+        self.assertEqual(self.segment(SIMPLE, "abc123!!?中文"), "abc 123 !! ? 中文")
         self.assertEqual(self.segment(SIMPLE, "12.5$"), "12 . 5 $")
 
     def test_whole_mode_cuts_only_at_blanks(self):

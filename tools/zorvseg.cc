@@ -21,9 +21,16 @@ namespace {
 
 enum class Format { kWords, kPos, kMix, kPhrases };
 
+// Tagging, full-width to half-width and traditional to simplified, with the
+// full ASCII segmentation: it scores best against the segmentation standard
+// the data is trained on. Simple ASCII mode cuts decimals and percentages
+// ("40 . 89", "50 %"), and person-name tags wait for entity recognition.
+const int32_t kCommandLineMode = new_seg::SegMode::kPosTag | new_seg::SegMode::kSbcToDbc |
+                                 new_seg::SegMode::kTraditionalToSimplified;
+
 struct Options {
   std::string data_dir;
-  int32_t mode = new_seg::SegMode::kDefaultMode;
+  int32_t mode = kCommandLineMode;
   bool gbk = false;
   Format format = Format::kWords;
   std::vector<std::string> user_dicts;
@@ -37,7 +44,7 @@ const char kUsage[] =
     "Segments standard input line by line and writes one line per input line.\n"
     "\n"
     "  --data DIR      data directory (default: ../data beside the executable)\n"
-    "  --mode HEX      segmentation mode bits (default 0x08212314)\n"
+    "  --mode HEX      segmentation mode bits (default 0x214)\n"
     "  --gbk           input and output are GBK instead of UTF-8\n"
     "  --format F      words:   basic words separated by spaces (default)\n"
     "                  pos:     basic words as word/tag\n"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/LexiconTrainer.h"
+#include "common/OpenWordList.h"
 #include "common/PosTrainer.h"
 #include "common/TagModelSource.h"
 #include "common/TrainingCorpus.h"
@@ -21,11 +22,18 @@
 
 namespace {
 
+// Counts of the open word list are multiplied by this before they are
+// measured against the corpus total: the list's text is far larger than the
+// corpus, and its words are ones the corpus never shows.
+const double kDefaultOpenScale = 0.00001;
+
 struct Options {
   std::string corpus;
   std::string out_dir;
   std::string sources_dir;  // text sources and the training word list
   std::string t2s;          // table the normaliser uses; default OUT/t2s.dat
+  std::string open_words;   // open word list with counts, optional
+  double open_scale = kDefaultOpenScale;
   zorvseg_tools::CorpusOptions corpus_options;
   int32_t mode = new_seg::SegMode::kDefaultMode;
 };
@@ -47,6 +55,11 @@ const char kUsage[] =
     "                        0x08212314: full-width to half-width, traditional\n"
     "                        to simplified; lower case always)\n"
     "  --t2s FILE            traditional-to-simplified table (default OUT_DIR/t2s.dat)\n"
+    "  --open-words FILE     also add the words of this list (UTF-8, word TAB count\n"
+    "                        per line) that the corpus never shows and never\n"
+    "                        writes across a word end\n"
+    "  --open-scale X        factor from the list's counts to corpus counts\n"
+    "                        (default 0.00001)\n"
     "  --sources DIR         also write the text sources (lexicon.txt, ngram.txt,\n"
     "                        GB18030) and train_words.txt (UTF-8 vocabulary) there\n"
     "  --help                show this help\n"
@@ -115,6 +128,16 @@ int ParseOptions(int argc, char** argv, Options& o) {
     } else if (arg == "--t2s") {
       if ((v = value()) == nullptr) return 2;
       o.t2s = v;
+    } else if (arg == "--open-words") {
+      if ((v = value()) == nullptr) return 2;
+      o.open_words = v;
+    } else if (arg == "--open-scale") {
+      char* end = nullptr;
+      if ((v = value()) == nullptr || (o.open_scale = strtod(v, &end), *end != '\0') ||
+          !(o.open_scale > 0.0)) {
+        fprintf(stderr, "zorvseg-train: --open-scale wants a positive number\n");
+        return 2;
+      }
     } else if (arg == "--sources") {
       if ((v = value()) == nullptr) return 2;
       o.sources_dir = v;
@@ -160,6 +183,11 @@ void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::Lexi
          "kept as words, %zu too long)\n",
          l.tokens, l.words, l.four_byte_words, l.mostly_split, l.single_ascii, l.phrases,
          l.compounds_as_words, l.long_compounds);
+  printf("open words: %zu added (left out: %zu already in the corpus, %zu written across "
+         "word ends there, %zu likelier as corpus words, %zu compounds of corpus words, %zu "
+         "single characters, ASCII or count 0)\n",
+         l.open_words, l.open_known, l.open_conflicts, l.open_cheaper_split, l.open_compounds,
+         l.open_skipped);
   printf("n-grams: %zu word pairs (%zu sentence starts)\n", l.pairs, l.sentence_starts);
 }
 
@@ -168,7 +196,8 @@ void PrintTagSummary(const zorvseg_tools::PosStats& s) {
     printf("tags: none in the corpus, no tag_info.dat written\n");
     return;
   }
-  printf("tags: %zu tagged tokens, %zu untagged", s.tagged_tokens, s.untagged_tokens);
+  printf("tags: %zu tagged tokens, %zu untagged, %zu open words tagged by their characters",
+         s.tagged_tokens, s.untagged_tokens, s.guessed_words);
   for (const auto& [tag, count] : s.mapped_tags) printf(", %s mapped %zu times", tag.c_str(), count);
   for (const auto& [tag, count] : s.unknown_tags) {
     printf(", unknown tag %s taken as n %zu times", tag.c_str(), count);
@@ -189,6 +218,14 @@ int Run(const Options& o) {
   }
   zorvseg_tools::LexiconTrainer trainer(o.mode);
   trainer.Count(corpus.sentences());
+  zorvseg_tools::OpenWordList open_words;
+  if (!o.open_words.empty()) {
+    if (!open_words.Read(o.open_words)) return 1;
+    trainer.AddOpenWords(open_words.words(), o.open_scale);
+    printf("open word list: %zu lines, %zu unusable (no word, a bad count, not UTF-8 or "
+           "outside GBK)\n",
+           open_words.stats().lines, open_words.stats().bad_lines);
+  }
   std::string lexicon = trainer.LexiconText();
   std::istringstream lexicon_in(lexicon);
   std::string core_dict = o.out_dir + "/core_dict.dat";
@@ -207,6 +244,7 @@ int Run(const Options& o) {
   }
   zorvseg_tools::PosTrainer pos;
   pos.Count(corpus.sentences(), trainer);
+  pos.GuessTags(trainer.OpenWords());
   std::string tag_source;
   if (pos.has_tags()) {
     tag_source = pos.SourceText();

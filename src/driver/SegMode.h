@@ -26,7 +26,8 @@ class SegMode {
   static constexpr int32_t kUseSimpleMode = 0x08000000;
   static constexpr int32_t kUseAdditionalRuleMode = 0x10000000;
   static constexpr int32_t kAdjustNe = 0x20000000;
-  // The mode the tools and the Python module offer by default.
+  // The default mode of the extension module; the command-line segmenter
+  // picks its own.
   static constexpr int32_t kDefaultMode = 0x08212314;
 
   explicit SegMode(int32_t value = 0) : seg_mode_value_(value) {}

@@ -1,8 +1,12 @@
 #include "common/LexiconTrainer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <set>
+#include <string_view>
+#include <unordered_set>
 
 #include "dict/CoreDict.h"
 #include "driver/SegMode.h"
@@ -19,6 +23,9 @@ const int kReportablePhraseType = new_seg::kTermPhrase | new_seg::kTermReportPhr
 // Absolute discount of the pair estimates: observed pairs give up this much
 // count to the back-off, which adds the word's own cost plus a fixed penalty.
 const double kDiscount = 0.75;
+// What the n-gram model adds to a word's own cost for a pair it lacks.
+const double kBackOffPenalty = 1.3219281;
+const double kNoPath = 1e300;
 const size_t kMaxSplitLength = 255;
 const size_t kMaxJoinedTokens = 4;
 const size_t kMaxJoinedBytes = 16;
@@ -28,6 +35,19 @@ bool HasFourByteCharacter(const std::string& gb) {
     size_t len = new_seg::GbCharLen(gb.data(), i, gb.size());
     if (len == 4) return true;
     i += len;
+  }
+  return false;
+}
+
+size_t CharacterCount(const std::string& gb) {
+  size_t count = 0;
+  for (size_t i = 0; i < gb.size(); ++count) i += new_seg::GbCharLen(gb.data(), i, gb.size());
+  return count;
+}
+
+bool HasAsciiByte(const std::string& gb) {
+  for (unsigned char c : gb) {
+    if (c < 0x80) return true;
   }
   return false;
 }
@@ -85,6 +105,171 @@ void LexiconTrainer::Count(const std::vector<CorpusSentence>& sentences) {
   }
 }
 
+void LexiconTrainer::AddOpenWords(const std::vector<std::pair<std::string, double>>& words,
+                                  double scale) {
+  for (const auto& [utf8, count] : words) {
+    std::string word = Normalise(utf8);
+    if (CharacterCount(word) < 2 || HasAsciiByte(word) || !(count * scale > 0.0)) {
+      ++stats_.open_skipped;
+    } else if (word_counts_.count(word) > 0 || phrase_counts_.count(word) > 0) {
+      ++stats_.open_known;
+    } else {
+      double& scaled = open_counts_[word];
+      scaled = std::max(scaled, count * scale);
+    }
+  }
+  DropConflictingOpenWords();
+  DropOpenWordsCheaperSplit();
+  DropOpenCompounds();
+  stats_.open_words = open_counts_.size();
+}
+
+// Every substring of the training text that runs past the end of the word
+// it starts in is looked up among the open words.
+void LexiconTrainer::DropConflictingOpenWords() {
+  std::unordered_set<std::string_view> open;
+  size_t longest = 0;
+  for (const auto& entry : open_counts_) {
+    open.insert(entry.first);
+    longest = std::max(longest, entry.first.size());
+  }
+  std::set<std::string> conflicts;
+  std::string text;
+  std::vector<size_t> word_ends;
+  for (const std::vector<std::string>& words : sentences_) {
+    text.clear();
+    word_ends.clear();
+    for (const std::string& word : words) {
+      text += word;
+      word_ends.push_back(text.size());
+    }
+    size_t word = 0;
+    for (size_t start = 0; start < text.size();
+         start += new_seg::GbCharLen(text.data(), start, text.size())) {
+      while (word_ends[word] <= start) ++word;
+      size_t end = word_ends[word];
+      while (end < text.size() && end - start < longest) {
+        end += new_seg::GbCharLen(text.data(), end, text.size());
+        auto hit = open.find(std::string_view(text).substr(start, end - start));
+        if (hit != open.end()) conflicts.emplace(*hit);
+      }
+    }
+  }
+  for (const std::string& word : conflicts) open_counts_.erase(word);
+  stats_.open_conflicts = conflicts.size();
+}
+
+// Cost in bits of the cheapest way to write the word with corpus words and
+// single characters, scored as the segmenter scores a path: word costs,
+// discounted pair costs where the corpus has the pair, the fixed back-off
+// penalty where it has not.
+double LexiconTrainer::SplitCost(const std::string& word, const PairCounts& pairs) const {
+  const double total = static_cast<double>(stats_.tokens);
+  std::vector<size_t> ends{0};
+  for (size_t i = 0; i < word.size();) {
+    i += new_seg::GbCharLen(word.data(), i, word.size());
+    ends.push_back(i);
+  }
+  const size_t n = ends.size() - 1;
+  auto piece = [&](size_t from, size_t to) {
+    return word.substr(ends[from], ends[to] - ends[from]);
+  };
+  auto unigram = [&](const std::string& text, size_t from, size_t to, double* cost) {
+    auto found = word_counts_.find(text);
+    if (found != word_counts_.end()) {
+      *cost = -std::log2(static_cast<double>(found->second) / total);
+      return true;
+    }
+    *cost = std::log2(total);  // a character without an entry
+    return to == from + 1;
+  };
+  // best[from][to]: cheapest way to write the first `to` characters ending
+  // with the piece from..to.
+  std::vector<std::vector<double>> best(n + 1, std::vector<double>(n + 1, kNoPath));
+  for (size_t to = 1; to < n; ++to) {
+    double cost;
+    if (unigram(piece(0, to), 0, to, &cost)) best[0][to] = cost + kBackOffPenalty;
+  }
+  for (size_t mid = 1; mid < n; ++mid) {
+    for (size_t from = 0; from < mid; ++from) {
+      if (best[from][mid] >= kNoPath) continue;
+      std::string left = piece(from, mid);
+      for (size_t to = mid + 1; to <= n; ++to) {
+        std::string right = piece(mid, to);
+        double cost;
+        if (!unigram(right, mid, to, &cost)) continue;
+        double step = cost + kBackOffPenalty;
+        auto pair = pairs.counts.find(left + '\0' + right);
+        if (pair != pairs.counts.end()) {
+          const PairHistory& history = pairs.histories.at(left);
+          double p = (static_cast<double>(pair->second) - kDiscount) / history.total +
+                     kDiscount * history.types / history.total * std::exp2(-cost);
+          step = -std::log2(p);
+        }
+        best[mid][to] = std::min(best[mid][to], best[from][mid] + step);
+      }
+    }
+  }
+  double cheapest = kNoPath;
+  for (size_t from = 1; from < n; ++from) cheapest = std::min(cheapest, best[from][n]);
+  return cheapest;
+}
+
+LexiconTrainer::PairCounts LexiconTrainer::CountPairs() const {
+  PairCounts pairs;
+  for (const std::vector<std::string>& words : sentences_) {
+    for (size_t i = 0; i + 1 < words.size(); ++i) {
+      PairHistory& history = pairs.histories[words[i]];
+      if (pairs.counts[words[i] + '\0' + words[i + 1]]++ == 0) ++history.types;
+      ++history.total;
+    }
+  }
+  return pairs;
+}
+
+void LexiconTrainer::DropOpenWordsCheaperSplit() {
+  const double total = static_cast<double>(stats_.tokens);
+  PairCounts pairs = CountPairs();
+  for (auto it = open_counts_.begin(); it != open_counts_.end();) {
+    if (SplitCost(it->first, pairs) < -std::log2(it->second / total) + kBackOffPenalty) {
+      it = open_counts_.erase(it);
+      ++stats_.open_cheaper_split;
+    } else {
+      ++it;
+    }
+  }
+}
+
+// The standard writes a compound of words apart ("官方 语言"), while open
+// lists often hold it whole; such a list word would always come out whole.
+bool LexiconTrainer::IsCompoundOfCorpusWords(const std::string& word) const {
+  std::vector<size_t> ends{0};
+  for (size_t i = 0; i < word.size();) {
+    i += new_seg::GbCharLen(word.data(), i, word.size());
+    ends.push_back(i);
+  }
+  std::vector<bool> reachable(ends.size(), false);
+  reachable[0] = true;
+  for (size_t to = 2; to < ends.size(); ++to) {
+    for (size_t from = 0; from + 2 <= to && !reachable[to]; ++from) {
+      if (!reachable[from] || (from == 0 && to + 1 == ends.size())) continue;
+      reachable[to] = word_counts_.count(word.substr(ends[from], ends[to] - ends[from])) > 0;
+    }
+  }
+  return reachable.back();
+}
+
+void LexiconTrainer::DropOpenCompounds() {
+  for (auto it = open_counts_.begin(); it != open_counts_.end();) {
+    if (IsCompoundOfCorpusWords(it->first)) {
+      it = open_counts_.erase(it);
+      ++stats_.open_compounds;
+    } else {
+      ++it;
+    }
+  }
+}
+
 // The builder trusts a dictionary word wherever nothing else crosses its
 // span, so a string the corpus writes more often as several words than as
 // one ("做 好" against "做好") would always come out whole. Such words are
@@ -138,6 +323,7 @@ std::string LexiconTrainer::LexiconText() {
     lines[text] = line;
     ++stats_.phrases;
   }
+  for (const auto& entry : open_counts_) lines.emplace(entry.first, std::to_string(kWordType));
   stats_.words = word_counts_.size() - stats_.mostly_split - stats_.single_ascii;
   std::string text;
   for (const auto& [term, fields] : lines) text += term + "\t" + fields + "\n";
@@ -145,13 +331,19 @@ std::string LexiconTrainer::LexiconText() {
 }
 
 std::string LexiconTrainer::NGramText() {
-  std::map<int32_t, size_t> unigrams;
+  // Corpus counts are whole numbers; open-list counts are scaled, and do not
+  // add to the corpus total they are measured against.
+  std::map<int32_t, double> unigrams;
   size_t total = 0;
   for (const auto& [word, count] : word_counts_) {
     int id = new_seg::CoreDict::ExactMatchSearch(word.data(), word.size());
     if (id < 0) continue;
-    unigrams[id] += count;
+    unigrams[id] += static_cast<double>(count);
     total += count;
+  }
+  for (const auto& [word, count] : open_counts_) {
+    int id = new_seg::CoreDict::ExactMatchSearch(word.data(), word.size());
+    if (id >= 0) unigrams.emplace(id, count);
   }
   std::map<std::pair<int32_t, int32_t>, size_t> pairs;
   std::map<int32_t, size_t> history_total, history_types;
@@ -176,9 +368,10 @@ std::string LexiconTrainer::NGramText() {
   text += FormatCost(-std::log2(1.0 / static_cast<double>(total))) + " 0 0\n";
   std::map<int32_t, double> probability;
   for (const auto& [id, count] : unigrams) {
-    probability[id] = static_cast<double>(count) / static_cast<double>(total);
-    text += FormatCost(-std::log2(probability[id])) + " " + std::to_string(count) + " " +
-            std::to_string(id) + "\n";
+    probability[id] = count / static_cast<double>(total);
+    text += FormatCost(-std::log2(probability[id])) + " " +
+            std::to_string(std::max<long>(1, std::lround(count))) + " " + std::to_string(id) +
+            "\n";
   }
   for (const auto& [pair, count] : pairs) {
     double history = static_cast<double>(history_total.at(pair.first));
@@ -189,6 +382,12 @@ std::string LexiconTrainer::NGramText() {
             std::to_string(pair.first) + " " + std::to_string(pair.second) + "\n";
   }
   return text;
+}
+
+std::vector<std::string> LexiconTrainer::OpenWords() const {
+  std::vector<std::string> words;
+  for (const auto& entry : open_counts_) words.push_back(entry.first);
+  return words;
 }
 
 std::string LexiconTrainer::WordListUtf8() const {

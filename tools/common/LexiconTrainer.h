@@ -26,6 +26,12 @@ struct LexiconStats {
   size_t four_byte_words = 0;   // words holding characters outside GBK
   size_t mostly_split = 0;      // words the corpus more often writes as several
   size_t single_ascii = 0;      // lone letters and digits, left out
+  size_t open_words = 0;        // open-list words added
+  size_t open_known = 0;        // open-list words the corpus already has
+  size_t open_skipped = 0;      // single characters, ASCII or count 0, left out
+  size_t open_conflicts = 0;    // strings the corpus writes across word ends
+  size_t open_cheaper_split = 0;  // strings the corpus words make more likely
+  size_t open_compounds = 0;    // strings made of several longer corpus words
   size_t pairs = 0;             // distinct word pairs, sentence starts included
   size_t sentence_starts = 0;
 };
@@ -36,6 +42,12 @@ class LexiconTrainer {
   explicit LexiconTrainer(int32_t normalise_mode) : normalise_mode_(normalise_mode) {}
 
   void Count(const std::vector<CorpusSentence>& sentences);
+  // Words of an open word list (UTF-8, with counts from another, larger
+  // text) fill in vocabulary the corpus never shows: a word enters the
+  // lexicon only when the corpus holds no token of it and never writes its
+  // string across a word end, so the corpus keeps deciding the standard
+  // wherever it has seen the text. Its count is scaled onto the corpus.
+  void AddOpenWords(const std::vector<std::pair<std::string, double>>& words, double scale);
   // The text lexicon (GB18030 bytes) in the core dictionary's format.
   std::string LexiconText();
   // The n-gram table in the compiler's format; ids come from the core
@@ -46,12 +58,28 @@ class LexiconTrainer {
   std::string WordListUtf8() const;
 
   const LexiconStats& stats() const { return stats_; }
+  // The open-list words that entered the lexicon (normalised, GB18030).
+  std::vector<std::string> OpenWords() const;
 
   // The library's view of a corpus word: GB18030, normalised.
   std::string Normalise(const std::string& utf8);
 
  private:
   void CountSplitUses();
+  void DropConflictingOpenWords();
+  void DropOpenWordsCheaperSplit();
+  void DropOpenCompounds();
+  bool IsCompoundOfCorpusWords(const std::string& word) const;
+  struct PairHistory {
+    double total = 0;  // pairs starting with the word
+    double types = 0;  // distinct words after it
+  };
+  struct PairCounts {
+    std::unordered_map<std::string, size_t> counts;  // "first\0second"
+    std::unordered_map<std::string, PairHistory> histories;
+  };
+  PairCounts CountPairs() const;
+  double SplitCost(const std::string& word, const PairCounts& pairs) const;
   bool MostlySplit(const std::string& word, size_t count) const;
 
   struct PhraseCount {
@@ -63,6 +91,7 @@ class LexiconTrainer {
   std::map<std::string, size_t> word_counts_;
   std::map<std::string, PhraseCount> phrase_counts_;
   std::map<std::string, size_t> split_counts_;
+  std::map<std::string, double> open_counts_;  // normalised, scaled
   std::vector<std::vector<std::string>> sentences_;  // normalised words
   std::unordered_map<std::string, std::string> normalised_;
   LexiconStats stats_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/LexiconTrainer.h"
+#include "text/Gb18030.h"
 
 namespace zorvseg_tools {
 
@@ -16,6 +17,37 @@ const char* const kTags[] = {"a",  "ad", "an", "b",  "c",  "d",  "e",  "f",  "g"
                              "Mg", "Ng", "Qg", "Rg", "Tg", "Vg", "Yg", "Zg"};
 const size_t kTagCount = sizeof(kTags) / sizeof(kTags[0]);
 const char kStart[] = "<s>";
+// Words seen at most this often stand for the words never seen: their tags,
+// by first and last character and by length, are what the tags of a
+// lexicon word without a tagged token are guessed from.
+const size_t kRareCount = 5;
+// Weight of the rare-word tag distribution against a feature's own counts.
+const double kFeaturePrior = 5.0;
+// Guessed tags below this probability are left out of a word's list.
+const double kLeastGuess = 0.02;
+const size_t kLongestLengthClass = 5;
+
+// Characters of a GB18030 word: the byte length of the first one, the start
+// of the last one and their number.
+struct CharacterSpan {
+  size_t first_length = 0;
+  size_t last_start = 0;
+  size_t count = 0;
+};
+
+CharacterSpan SpanOf(const std::string& word) {
+  CharacterSpan span;
+  span.first_length = new_seg::GbCharLen(word.data(), 0, word.size());
+  for (size_t i = 0; i < word.size(); i += new_seg::GbCharLen(word.data(), i, word.size())) {
+    span.last_start = i;
+    ++span.count;
+  }
+  return span;
+}
+
+std::string LengthClass(size_t characters) {
+  return std::to_string(std::min(characters, kLongestLengthClass));
+}
 
 size_t TagRank(const std::string& tag) {
   for (size_t i = 0; i < kTagCount; ++i) {
@@ -75,9 +107,7 @@ void PosTrainer::Count(const std::vector<CorpusSentence>& sentences, LexiconTrai
 std::vector<std::pair<std::string, double>> PosTrainer::UnknownWordTags() const {
   std::map<std::string, size_t> hapax_tags;
   for (const auto& [word, counts] : emissions_) {
-    size_t total = 0;
-    for (const auto& tag_count : counts) total += tag_count.second;
-    if (total == 1) ++hapax_tags[counts.begin()->first];
+    if (TimesSeen(counts) == 1) ++hapax_tags[counts.begin()->first];
   }
   std::vector<std::pair<std::string, size_t>> ranked(hapax_tags.begin(), hapax_tags.end());
   std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
@@ -90,6 +120,95 @@ std::vector<std::pair<std::string, double>> PosTrainer::UnknownWordTags() const 
         {tag, std::log(static_cast<double>(count) / static_cast<double>(tag_counts_.at(tag)))});
   }
   return weights;
+}
+
+size_t PosTrainer::TimesSeen(const std::map<std::string, size_t>& counts) {
+  size_t seen = 0;
+  for (const auto& tag_count : counts) seen += tag_count.second;
+  return seen;
+}
+
+PosTrainer::TagDistribution PosTrainer::RareWordTags() const {
+  TagDistribution tags;
+  double total = 0;
+  for (const auto& [word, counts] : emissions_) {
+    if (TimesSeen(counts) > kRareCount) continue;
+    for (const auto& [tag, count] : counts) {
+      tags[tag] += static_cast<double>(count);
+      total += static_cast<double>(count);
+    }
+  }
+  for (auto& entry : tags) entry.second /= total;
+  return tags;
+}
+
+void PosTrainer::CountFeatureTags() {
+  for (const auto& [word, counts] : emissions_) {
+    CharacterSpan span = SpanOf(word);
+    if (TimesSeen(counts) > kRareCount || span.count < 2) continue;
+    for (const auto& [tag, count] : counts) {
+      first_character_tags_[word.substr(0, span.first_length)][tag] += static_cast<double>(count);
+      last_character_tags_[word.substr(span.last_start)][tag] += static_cast<double>(count);
+      length_tags_[LengthClass(span.count)][tag] += static_cast<double>(count);
+    }
+  }
+}
+
+// P(tag | feature), drawn towards the rare-word distribution when the
+// feature has few examples.
+PosTrainer::TagDistribution PosTrainer::FeatureTags(
+    const std::map<std::string, TagDistribution>& table, const std::string& feature,
+    const TagDistribution& prior) {
+  TagDistribution result;
+  auto counts = table.find(feature);
+  double total = 0;
+  if (counts != table.end()) {
+    for (const auto& entry : counts->second) total += entry.second;
+  }
+  for (const auto& [tag, p] : prior) {
+    double count = 0;
+    if (counts != table.end()) {
+      auto seen = counts->second.find(tag);
+      if (seen != counts->second.end()) count = seen->second;
+    }
+    result[tag] = (count + kFeaturePrior * p) / (total + kFeaturePrior);
+  }
+  return result;
+}
+
+void PosTrainer::GuessTags(const std::vector<std::string>& words) {
+  TagDistribution prior = RareWordTags();
+  if (prior.empty()) return;
+  CountFeatureTags();
+  for (const std::string& word : words) {
+    if (word.empty() || emissions_.count(word) > 0) continue;
+    CharacterSpan span = SpanOf(word);
+    TagDistribution first =
+        FeatureTags(first_character_tags_, word.substr(0, span.first_length), prior);
+    TagDistribution last = FeatureTags(last_character_tags_, word.substr(span.last_start), prior);
+    TagDistribution length = FeatureTags(length_tags_, LengthClass(span.count), prior);
+    // The two characters and the length as independent evidence.
+    TagDistribution combined;
+    double total = 0;
+    for (const auto& [tag, p] : prior) {
+      combined[tag] = first[tag] * last[tag] * length[tag] / (p * p);
+      total += combined[tag];
+    }
+    // ln P(word | tag) up to a constant, which does not matter: the weights
+    // of one word are only compared with each other.
+    std::vector<std::pair<std::string, double>> weights;
+    for (const auto& [tag, p] : combined) {
+      if (p / total < kLeastGuess) continue;
+      weights.push_back({tag, std::log(p / total / static_cast<double>(tag_counts_.at(tag)))});
+    }
+    if (weights.empty()) continue;
+    std::sort(weights.begin(), weights.end(), [&](const auto& a, const auto& b) {
+      if (combined[a.first] != combined[b.first]) return combined[a.first] > combined[b.first];
+      return TagRank(a.first) < TagRank(b.first);
+    });
+    guessed_[word] = std::move(weights);
+    ++stats_.guessed_words;
+  }
 }
 
 std::string PosTrainer::SourceText() const {
@@ -121,6 +240,11 @@ std::string PosTrainer::SourceText() const {
       double p = static_cast<double>(count) / static_cast<double>(tag_counts_.at(tag));
       text += " " + tag + ":" + Weight(std::log(p));
     }
+    text += "\n";
+  }
+  for (const auto& [word, weights] : guessed_) {
+    text += "word " + word;
+    for (const auto& [tag, weight] : weights) text += " " + tag + ":" + Weight(weight);
     text += "\n";
   }
   // Words the dictionary does not hold are tagged like the words seen once.

@@ -19,6 +19,7 @@ class LexiconTrainer;
 struct PosStats {
   size_t tagged_tokens = 0;
   size_t untagged_tokens = 0;
+  size_t guessed_words = 0;  // lexicon words tagged by their characters
   std::map<std::string, size_t> mapped_tags;   // corpus typos and their counts
   std::map<std::string, size_t> unknown_tags;  // tags taken as "n"
 };
@@ -32,16 +33,30 @@ class PosTrainer {
   // Words are normalised by the lexicon trainer, so they match its lexicon.
   void Count(const std::vector<CorpusSentence>& sentences, LexiconTrainer& lexicon);
   bool has_tags() const { return stats_.tagged_tokens > 0; }
+  // Words the lexicon holds without a tagged token (GB18030, normalised)
+  // get tags guessed from their first and last characters and their length.
+  void GuessTags(const std::vector<std::string>& words);
   // The model source (GB18030 words) in the tag-model compiler's format.
   std::string SourceText() const;
   const PosStats& stats() const { return stats_; }
 
  private:
+  using TagDistribution = std::map<std::string, double>;
   std::vector<std::pair<std::string, double>> UnknownWordTags() const;
+  static size_t TimesSeen(const std::map<std::string, size_t>& counts);
+  static TagDistribution FeatureTags(const std::map<std::string, TagDistribution>& table,
+                                     const std::string& feature, const TagDistribution& prior);
+  TagDistribution RareWordTags() const;
+  void CountFeatureTags();
 
   std::map<std::string, std::map<std::string, size_t>> emissions_;  // word -> tag -> count
   std::map<std::string, size_t> tag_counts_;
   std::map<std::pair<std::string, std::string>, size_t> transitions_;
+  // Tags of the rare corpus words by first and last character and length.
+  std::map<std::string, TagDistribution> first_character_tags_;
+  std::map<std::string, TagDistribution> last_character_tags_;
+  std::map<std::string, TagDistribution> length_tags_;  // key: characters, "5" for 5+
+  std::map<std::string, std::vector<std::pair<std::string, double>>> guessed_;
   PosStats stats_;
 };
 
