@@ -290,7 +290,7 @@ class Trainer(unittest.TestCase):
             self.assertRegex(summary, r"open words: 1 added \(left out: 1 already in the corpus, "
                                       r"1 written across word ends there, 1 likelier as corpus "
                                       r"words, 1 compounds of corpus words, 2 single")
-            self.assertIn("1 open words tagged by their characters", summary)
+            self.assertIn("1 listed words tagged by their characters", summary)
             out = zorvseg("--data", d, "--format", "pos",
                           stdin="我们研究潜艇起源研究\n".encode()).stdout.decode()
             self.assertRegex(out, r"^我们/r 研究/v 潜艇/\w+ 起源/n 研究/v\n$")
@@ -299,6 +299,25 @@ class Trainer(unittest.TestCase):
             missing = os.path.join(d, "missing.txt")
             self.assertEqual(self.run_sample(d, "--open-words", missing).returncode, 1)
             self.assertEqual(train(open_list, d, "--open-scale", "-1").returncode, 2)
+
+    def test_own_words_keep_their_tags_unless_the_corpus_disagrees(self):
+        with tempfile.TemporaryDirectory() as d:
+            own_list = os.path.join(d, "own.txt")
+            with open(own_list, "w", encoding="utf-8") as f:
+                f.write("三十万\t1\tm\n"       # new: added with its tag
+                        "研究生命\t1\tn\n"     # the corpus writes it as two words
+                        "生命\t1\tv\n"         # the corpus has it: its tags stay
+                        "五\t1\tzz\n五\t1\tm\tx\n")  # unknown tag; too many fields
+            proc = self.run_sample(d, "--own-words", own_list)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            summary = proc.stdout.decode()
+            self.assertIn("own word list: 5 lines, 2 unusable", summary)
+            self.assertIn("own words: 1 added (left out: 1 already in the corpus, "
+                          "1 written across word ends there)", summary)
+            self.assertIn("1 by their list", summary)
+            out = zorvseg("--data", d, "--format", "pos",
+                          stdin="研究生命三十万\n".encode()).stdout.decode()
+            self.assertEqual(out, "研究/v 生命/n 三十万/m\n")
 
     @unittest.skipUnless(os.path.exists(CORPUS), "corpus not present")
     def test_slice_of_the_real_corpus(self):
@@ -367,6 +386,33 @@ class MixedTextCli(unittest.TestCase):
             out = zorvseg("--data", ARGS.data, "--mode", FULL,
                           stdin=(line + "\n").encode()).stdout.decode()
             self.assertEqual(out.replace(" ", ""), line.replace(" ", "") + "\n", unit)
+
+
+def load_data_script(name):
+    import importlib.util
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", name + ".py")
+    spec = importlib.util.spec_from_file_location(name, path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+class NumeralsList(unittest.TestCase):
+    def test_readings_of_numbers(self):
+        numerals = load_data_script("build_numerals")
+        readings = {5: "五", 10: "十", 15: "十五", 20: "二十", 105: "一百零五",
+                    116: "一百一十六", 1050: "一千零五十", 1005: "一千零五",
+                    6916: "六千九百一十六", 9999: "九千九百九十九"}
+        for number, text in readings.items():
+            self.assertEqual(numerals.below_ten_thousand(number), text)
+        words = numerals.cardinals()
+        for word in ("两千", "二千", "六千九百一十六万", "五亿", "一万二千", "两万"):
+            self.assertIn(word, words)
+        self.assertNotIn("两十", words)
+        self.assertIn("三分之二", numerals.fractions())
+        self.assertIn("百分之七十", numerals.fractions())
+        self.assertIn("五六万", numerals.approximations())
+        self.assertIn("二○○○年", numerals.digit_strings()[1])
 
 
 def main():

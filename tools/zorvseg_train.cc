@@ -33,6 +33,7 @@ struct Options {
   std::string sources_dir;  // text sources and the training word list
   std::string t2s;          // table the normaliser uses; default OUT/t2s.dat
   std::string open_words;   // open word list with counts, optional
+  std::string own_words;    // our own word list with tags, optional
   double open_scale = kDefaultOpenScale;
   zorvseg_tools::CorpusOptions corpus_options;
   int32_t mode = new_seg::SegMode::kDefaultMode;
@@ -60,6 +61,10 @@ const char kUsage[] =
     "                        writes across a word end\n"
     "  --open-scale X        factor from the list's counts to corpus counts\n"
     "                        (default 0.00001)\n"
+    "  --own-words FILE      also add the words of this list (UTF-8, word TAB count\n"
+    "                        TAB tag per line; count 1 and no tag by default) that\n"
+    "                        the corpus never shows and never writes across a word\n"
+    "                        end, with their counts and tags as given\n"
     "  --sources DIR         also write the text sources (lexicon.txt, ngram.txt,\n"
     "                        GB18030) and train_words.txt (UTF-8 vocabulary) there\n"
     "  --help                show this help\n"
@@ -131,6 +136,9 @@ int ParseOptions(int argc, char** argv, Options& o) {
     } else if (arg == "--open-words") {
       if ((v = value()) == nullptr) return 2;
       o.open_words = v;
+    } else if (arg == "--own-words") {
+      if ((v = value()) == nullptr) return 2;
+      o.own_words = v;
     } else if (arg == "--open-scale") {
       char* end = nullptr;
       if ((v = value()) == nullptr || (o.open_scale = strtod(v, &end), *end != '\0') ||
@@ -170,6 +178,12 @@ bool WriteText(const std::string& path, const std::string& text) {
   return true;
 }
 
+void PrintListSummary(const char* name, const zorvseg_tools::OpenWordListStats& stats) {
+  printf("%s: %zu lines, %zu unusable (no word, a bad count or tag, not UTF-8 or outside "
+         "GBK)\n",
+         name, stats.lines, stats.bad_lines);
+}
+
 void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::LexiconStats& l,
                   size_t sentences) {
   printf("corpus: %zu lines, %zu sentences trained, %zu held out, %zu empty\n", c.lines,
@@ -188,6 +202,9 @@ void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::Lexi
          "single characters, ASCII or count 0)\n",
          l.open_words, l.open_known, l.open_conflicts, l.open_cheaper_split, l.open_compounds,
          l.open_skipped);
+  printf("own words: %zu added (left out: %zu already in the corpus, %zu written across word "
+         "ends there)\n",
+         l.own_words, l.own_known, l.own_conflicts);
   printf("n-grams: %zu word pairs (%zu sentence starts)\n", l.pairs, l.sentence_starts);
 }
 
@@ -196,8 +213,9 @@ void PrintTagSummary(const zorvseg_tools::PosStats& s) {
     printf("tags: none in the corpus, no tag_info.dat written\n");
     return;
   }
-  printf("tags: %zu tagged tokens, %zu untagged, %zu open words tagged by their characters",
-         s.tagged_tokens, s.untagged_tokens, s.guessed_words);
+  printf("tags: %zu tagged tokens, %zu untagged, %zu listed words tagged by their characters, "
+         "%zu by their list",
+         s.tagged_tokens, s.untagged_tokens, s.guessed_words, s.given_words);
   for (const auto& [tag, count] : s.mapped_tags) printf(", %s mapped %zu times", tag.c_str(), count);
   for (const auto& [tag, count] : s.unknown_tags) {
     printf(", unknown tag %s taken as n %zu times", tag.c_str(), count);
@@ -218,13 +236,17 @@ int Run(const Options& o) {
   }
   zorvseg_tools::LexiconTrainer trainer(o.mode);
   trainer.Count(corpus.sentences());
-  zorvseg_tools::OpenWordList open_words;
   if (!o.open_words.empty()) {
-    if (!open_words.Read(o.open_words)) return 1;
-    trainer.AddOpenWords(open_words.words(), o.open_scale);
-    printf("open word list: %zu lines, %zu unusable (no word, a bad count, not UTF-8 or "
-           "outside GBK)\n",
-           open_words.stats().lines, open_words.stats().bad_lines);
+    zorvseg_tools::OpenWordList list;
+    if (!list.Read(o.open_words)) return 1;
+    trainer.AddOpenWords(list.words(), o.open_scale);
+    PrintListSummary("open word list", list.stats());
+  }
+  if (!o.own_words.empty()) {
+    zorvseg_tools::OpenWordList list;
+    if (!list.Read(o.own_words)) return 1;
+    trainer.AddOwnWords(list.words());
+    PrintListSummary("own word list", list.stats());
   }
   std::string lexicon = trainer.LexiconText();
   std::istringstream lexicon_in(lexicon);
@@ -244,7 +266,7 @@ int Run(const Options& o) {
   }
   zorvseg_tools::PosTrainer pos;
   pos.Count(corpus.sentences(), trainer);
-  pos.GuessTags(trainer.OpenWords());
+  pos.GuessTags(trainer.OpenWords(), trainer.own_tags());
   std::string tag_source;
   if (pos.has_tags()) {
     tag_source = pos.SourceText();

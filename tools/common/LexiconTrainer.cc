@@ -105,10 +105,10 @@ void LexiconTrainer::Count(const std::vector<CorpusSentence>& sentences) {
   }
 }
 
-void LexiconTrainer::AddOpenWords(const std::vector<std::pair<std::string, double>>& words,
-                                  double scale) {
-  for (const auto& [utf8, count] : words) {
-    std::string word = Normalise(utf8);
+void LexiconTrainer::AddOpenWords(const std::vector<ListedWord>& words, double scale) {
+  for (const ListedWord& listed : words) {
+    std::string word = Normalise(listed.word);
+    double count = listed.count;
     if (CharacterCount(word) < 2 || HasAsciiByte(word) || !(count * scale > 0.0)) {
       ++stats_.open_skipped;
     } else if (word_counts_.count(word) > 0 || phrase_counts_.count(word) > 0) {
@@ -118,18 +118,41 @@ void LexiconTrainer::AddOpenWords(const std::vector<std::pair<std::string, doubl
       scaled = std::max(scaled, count * scale);
     }
   }
-  DropConflictingOpenWords();
+  stats_.open_conflicts = DropWrittenAcrossWordEnds(open_counts_);
   DropOpenWordsCheaperSplit();
   DropOpenCompounds();
   stats_.open_words = open_counts_.size();
 }
 
+void LexiconTrainer::AddOwnWords(const std::vector<ListedWord>& words) {
+  std::map<std::string, double> own;
+  for (const ListedWord& listed : words) {
+    std::string word = Normalise(listed.word);
+    if (word.empty() || word_counts_.count(word) > 0 || phrase_counts_.count(word) > 0) {
+      ++stats_.own_known;
+      continue;
+    }
+    double& count = own[word];
+    count = std::max(count, listed.count);
+    if (!listed.tag.empty()) own_tags_[word] = listed.tag;
+  }
+  stats_.own_conflicts = DropWrittenAcrossWordEnds(own);
+  for (const auto& [word, count] : own) {
+    double& merged = open_counts_[word];
+    merged = std::max(merged, count);
+  }
+  for (auto it = own_tags_.begin(); it != own_tags_.end();) {
+    it = own.count(it->first) > 0 ? std::next(it) : own_tags_.erase(it);
+  }
+  stats_.own_words = own.size();
+}
+
 // Every substring of the training text that runs past the end of the word
-// it starts in is looked up among the open words.
-void LexiconTrainer::DropConflictingOpenWords() {
+// it starts in is looked up among the candidates.
+size_t LexiconTrainer::DropWrittenAcrossWordEnds(std::map<std::string, double>& candidates) const {
   std::unordered_set<std::string_view> open;
   size_t longest = 0;
-  for (const auto& entry : open_counts_) {
+  for (const auto& entry : candidates) {
     open.insert(entry.first);
     longest = std::max(longest, entry.first.size());
   }
@@ -155,8 +178,8 @@ void LexiconTrainer::DropConflictingOpenWords() {
       }
     }
   }
-  for (const std::string& word : conflicts) open_counts_.erase(word);
-  stats_.open_conflicts = conflicts.size();
+  for (const std::string& word : conflicts) candidates.erase(word);
+  return conflicts.size();
 }
 
 // Cost in bits of the cheapest way to write the word with corpus words and

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/OpenWordList.h"
 #include "common/TrainingCorpus.h"
 
 namespace zorvseg_tools {
@@ -32,6 +33,9 @@ struct LexiconStats {
   size_t open_conflicts = 0;    // strings the corpus writes across word ends
   size_t open_cheaper_split = 0;  // strings the corpus words make more likely
   size_t open_compounds = 0;    // strings made of several longer corpus words
+  size_t own_words = 0;         // own-list words added
+  size_t own_known = 0;         // own-list words the corpus already has
+  size_t own_conflicts = 0;     // own-list strings the corpus writes across word ends
   size_t pairs = 0;             // distinct word pairs, sentence starts included
   size_t sentence_starts = 0;
 };
@@ -47,7 +51,13 @@ class LexiconTrainer {
   // lexicon only when the corpus holds no token of it and never writes its
   // string across a word end, so the corpus keeps deciding the standard
   // wherever it has seen the text. Its count is scaled onto the corpus.
-  void AddOpenWords(const std::vector<std::pair<std::string, double>>& words, double scale);
+  void AddOpenWords(const std::vector<ListedWord>& words, double scale);
+  // Words of our own lists (numerals, say) enter with their counts and tags
+  // unless the corpus has them or writes them across a word end; the other
+  // checks of open words are meant for lists of unknown quality.
+  void AddOwnWords(const std::vector<ListedWord>& words);
+  // Tags the own lists gave, by normalised word.
+  const std::map<std::string, std::string>& own_tags() const { return own_tags_; }
   // The text lexicon (GB18030 bytes) in the core dictionary's format.
   std::string LexiconText();
   // The n-gram table in the compiler's format; ids come from the core
@@ -66,7 +76,7 @@ class LexiconTrainer {
 
  private:
   void CountSplitUses();
-  void DropConflictingOpenWords();
+  size_t DropWrittenAcrossWordEnds(std::map<std::string, double>& candidates) const;
   void DropOpenWordsCheaperSplit();
   void DropOpenCompounds();
   bool IsCompoundOfCorpusWords(const std::string& word) const;
@@ -91,7 +101,8 @@ class LexiconTrainer {
   std::map<std::string, size_t> word_counts_;
   std::map<std::string, PhraseCount> phrase_counts_;
   std::map<std::string, size_t> split_counts_;
-  std::map<std::string, double> open_counts_;  // normalised, scaled
+  std::map<std::string, double> open_counts_;  // normalised, scaled; own words too
+  std::map<std::string, std::string> own_tags_;
   std::vector<std::vector<std::string>> sentences_;  // normalised words
   std::unordered_map<std::string, std::string> normalised_;
   LexiconStats stats_;

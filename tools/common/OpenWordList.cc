@@ -4,26 +4,46 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "common/GbkText.h"
+#include "common/PosTrainer.h"
 
 namespace zorvseg_tools {
 
 namespace {
-// A count is a finite, non-negative number; no count means one.
+// A count is a finite, non-negative number.
 bool ParseCount(const std::string& text, double* count) {
-  if (text.empty()) {
-    *count = 1.0;
-    return true;
-  }
   char* end = nullptr;
   errno = 0;
   double value = strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !(value >= 0.0) || value > 1e15) return false;
+  if (text.empty() || errno != 0 || *end != '\0' || !(value >= 0.0) || value > 1e15) {
+    return false;
+  }
   *count = value;
   return true;
 }
 }  // namespace
+
+bool OpenWordList::ParseLine(const std::string& line, ListedWord* entry) const {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  std::string field;
+  while (std::getline(in, field, '\t')) fields.push_back(field);
+  if (fields.empty() || fields.size() > 3 || fields[0].empty()) return false;
+  entry->word = fields[0];
+  entry->count = 1.0;
+  entry->tag.clear();
+  if (fields.size() >= 2 && !ParseCount(fields[1], &entry->count)) return false;
+  if (fields.size() == 3) {
+    bool known = false, mapped = false;
+    PosTrainer::MapCorpusTag(fields[2], &known, &mapped);
+    if (!known || mapped) return false;
+    entry->tag = fields[2];
+  }
+  std::string gbk;
+  return Utf8LineToGbk(entry->word, &gbk);
+}
 
 bool OpenWordList::Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -32,19 +52,15 @@ bool OpenWordList::Read(const std::string& path) {
     return false;
   }
   std::string line;
-  std::string gbk;
   while (std::getline(in, line)) {
     ++stats_.lines;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t tab = line.find('\t');
-    std::string word = line.substr(0, tab);
-    double count = 0.0;
-    if (word.empty() || !ParseCount(tab == std::string::npos ? "" : line.substr(tab + 1), &count) ||
-        !Utf8LineToGbk(word, &gbk)) {
+    ListedWord entry;
+    if (ParseLine(line, &entry)) {
+      words_.push_back(std::move(entry));
+    } else {
       ++stats_.bad_lines;
-      continue;
     }
-    words_.emplace_back(std::move(word), count);
   }
   return true;
 }

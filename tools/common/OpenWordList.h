@@ -1,19 +1,24 @@
-// Reads an open word list: one word per line, a tab and a count after it
-// (UTF-8; a line without a count counts once). Lines that cannot be used
-// are counted, never fatal.
+// Reads a word list for the trainer: one word per line, then optionally a
+// tab and a count, and a tab and a tag (UTF-8; no count counts once). Lines
+// that cannot be used are counted, never fatal.
 #ifndef ZORVSEG_TOOLS_COMMON_OPENWORDLIST_H_
 #define ZORVSEG_TOOLS_COMMON_OPENWORDLIST_H_
 
 #include <cstddef>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace zorvseg_tools {
 
+struct ListedWord {
+  std::string word;  // UTF-8
+  double count = 1.0;
+  std::string tag;   // a tagger tag, or empty
+};
+
 struct OpenWordListStats {
   size_t lines = 0;
-  size_t bad_lines = 0;  // empty word, bad count, invalid UTF-8 or not GBK
+  size_t bad_lines = 0;  // empty word, bad count, unknown tag, invalid UTF-8 or not GBK
 };
 
 class OpenWordList {
@@ -21,11 +26,13 @@ class OpenWordList {
   // False with a message when the file cannot be opened.
   bool Read(const std::string& path);
 
-  const std::vector<std::pair<std::string, double>>& words() const { return words_; }
+  const std::vector<ListedWord>& words() const { return words_; }
   const OpenWordListStats& stats() const { return stats_; }
 
  private:
-  std::vector<std::pair<std::string, double>> words_;
+  bool ParseLine(const std::string& line, ListedWord* entry) const;
+
+  std::vector<ListedWord> words_;
   OpenWordListStats stats_;
 };
 

@@ -176,12 +176,21 @@ PosTrainer::TagDistribution PosTrainer::FeatureTags(
   return result;
 }
 
-void PosTrainer::GuessTags(const std::vector<std::string>& words) {
+void PosTrainer::GuessTags(const std::vector<std::string>& words,
+                           const std::map<std::string, std::string>& given_tags) {
   TagDistribution prior = RareWordTags();
   if (prior.empty()) return;
   CountFeatureTags();
   for (const std::string& word : words) {
     if (word.empty() || emissions_.count(word) > 0) continue;
+    auto given = given_tags.find(word);
+    if (given != given_tags.end() && tag_counts_.count(given->second) > 0) {
+      // As likely as a word seen once with that tag.
+      double weight = -std::log(static_cast<double>(tag_counts_.at(given->second)));
+      guessed_[word] = {{given->second, weight}};
+      ++stats_.given_words;
+      continue;
+    }
     CharacterSpan span = SpanOf(word);
     TagDistribution first =
         FeatureTags(first_character_tags_, word.substr(0, span.first_length), prior);

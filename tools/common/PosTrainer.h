@@ -20,6 +20,7 @@ struct PosStats {
   size_t tagged_tokens = 0;
   size_t untagged_tokens = 0;
   size_t guessed_words = 0;  // lexicon words tagged by their characters
+  size_t given_words = 0;    // lexicon words tagged by their list
   std::map<std::string, size_t> mapped_tags;   // corpus typos and their counts
   std::map<std::string, size_t> unknown_tags;  // tags taken as "n"
 };
@@ -34,8 +35,10 @@ class PosTrainer {
   void Count(const std::vector<CorpusSentence>& sentences, LexiconTrainer& lexicon);
   bool has_tags() const { return stats_.tagged_tokens > 0; }
   // Words the lexicon holds without a tagged token (GB18030, normalised)
-  // get tags guessed from their first and last characters and their length.
-  void GuessTags(const std::vector<std::string>& words);
+  // take the tag their list gave or get tags guessed from their first and
+  // last characters and their length.
+  void GuessTags(const std::vector<std::string>& words,
+                 const std::map<std::string, std::string>& given_tags);
   // The model source (GB18030 words) in the tag-model compiler's format.
   std::string SourceText() const;
   const PosStats& stats() const { return stats_; }
