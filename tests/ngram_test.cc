@@ -85,6 +85,33 @@ TEST_F(NGramTest, CostsFollowTheBackOffRules) {
   EXPECT_NEAR(34.86314f, Cost(0, 7), 1e-4);
 }
 
+// The two-step pair lookup of the searcher finds exactly what the one-step
+// lookup finds, zero bytes and missing words included.
+TEST_F(NGramTest, TwoStepPairLookupAgreesWithTheDirectOne) {
+  ASSERT_TRUE(BuildFrom("2.5 10 7\n1.5 2 7 8\n9 1 256 16843009\n3 1 65536 256\n"
+                        "4 1 100000001 7\n"));
+  const int32_t ids[] = {0, 7, 8, 9, 256, 65536, 16843009, 100000001, -1};
+  for (int32_t first : ids) {
+    int64_t history = NGram::PairHistory(first);
+    for (int32_t second : ids) {
+      float direct = -1.0f, two_step = -1.0f;
+      bool found = NGram::PairCost(first, second, &direct);
+      EXPECT_EQ(found, NGram::PairCostAfter(history, first, second, &two_step))
+          << first << " " << second;
+      if (found) {
+        EXPECT_FLOAT_EQ(direct, two_step);
+      }
+    }
+  }
+  EXPECT_EQ(NGram::kNoPairHistory, NGram::PairHistory(0));
+  EXPECT_EQ(NGram::kNoPairHistory, NGram::PairHistory(12345));  // no key starts with it
+  float cost = 0;
+  EXPECT_TRUE(NGram::PairCostAfter(NGram::PairHistory(100000001), 100000001, 7, &cost));
+  EXPECT_FLOAT_EQ(4.0f, cost);
+  NGram::UnInit();
+  EXPECT_EQ(NGram::kNoPairHistory, NGram::PairHistory(7));
+}
+
 TEST_F(NGramTest, MaxOrderLimitsTheIdsRead) {
   NGram::UnInit();
   std::istringstream in("1 1 4 5 6\n2 1 4\n");

@@ -260,6 +260,34 @@ bool NGram::PairCost(int32_t previous, int32_t id, float* cost) {
          LookupCost(static_cast<uint32_t>(previous), static_cast<uint32_t>(id), cost);
 }
 
+// The first word fills the first four key bytes, and the trie is chosen by
+// the first of them, so every pair of one first word shares that prefix.
+constexpr std::size_t kFirstWordBytes = 4;
+
+int64_t NGram::PairHistory(int32_t previous) {
+  if (trie_impl_pt_ == nullptr || previous == 0) return kNoPairHistory;
+  char key[kKeyBufferSize];
+  _EncodeKey(static_cast<uint32_t>(previous), 1, key);
+  std::size_t node = 0;
+  std::size_t key_pos = 0;
+  int value = trie_impl_pt_[_hash(key, kFirstWordBytes)].traverse(key, node, key_pos,
+                                                                  kFirstWordBytes);
+  if (value == -2) return kNoPairHistory;
+  return static_cast<int64_t>(node);
+}
+
+bool NGram::PairCostAfter(int64_t history, int32_t previous, int32_t id, float* cost) {
+  if (history == kNoPairHistory || id == 0) return false;
+  char key[kKeyBufferSize];
+  std::size_t length =
+      _EncodeKey(static_cast<uint32_t>(previous), static_cast<uint32_t>(id), key);
+  int value = trie_impl_pt_[_hash(key, length)].exactMatchSearch(
+      key + kFirstWordBytes, length - kFirstWordBytes, static_cast<std::size_t>(history));
+  if (value < 0) return false;
+  *cost = CostFromBits(value);
+  return true;
+}
+
 float NGram::BackedOffCost(int32_t id) {
   float cost = 0;
   if (LookupCost(static_cast<uint32_t>(id), 0, &cost)) return cost + BackoffPenalty();

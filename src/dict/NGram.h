@@ -50,6 +50,14 @@ class NGram {
   static bool PairCost(int32_t previous, int32_t id, float* cost);
   static float BackedOffCost(int32_t id);
 
+  // PairCost in two steps, for a predecessor scored against many words: the
+  // key bytes of the first word are walked once (PairHistory: the node they
+  // lead to, or kNoPairHistory when no pair starts with that word), then
+  // only the second word's bytes for each pair.
+  static constexpr int64_t kNoPairHistory = -1;
+  static int64_t PairHistory(int32_t previous);
+  static bool PairCostAfter(int64_t history, int32_t previous, int32_t id, float* cost);
+
   // Cost of word id after history[0] (history_len 1), or of id alone.
   static float GetNGram(int32_t id, const int32_t* history,
                         std::size_t history_len);

@@ -33,6 +33,7 @@ struct OmniSegItem {
   float max_weight;       // best path cost up to and including this edge
   float weight_discount;  // cost added when a phrase crosses this edge
   size_t pre_seg_item_idx;  // best preceding edge in the start node
+  int64_t pair_history;     // the searcher's n-gram walk of this word as a predecessor
   uint8_t pos_tag;
 };
 

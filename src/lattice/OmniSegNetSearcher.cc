@@ -56,10 +56,14 @@ int OmniSegNetSearcher::FindOptimalPath() {
   head->set_optimal_weight(0.0f);
   int result = head->AddTerm(0, 0, kSentenceStartIdx, OmniSegItem::TYPE_SEG);
   if (result < 0) return result;
+  SetPairHistories(head);
 
   for (size_t i = 1; i < size; ++i) {
     OmniSegNode* node = seg_net_->GetSegNode(i);
-    if (!node->is_candidate_seg_node()) continue;
+    if (!node->is_candidate_seg_node()) {
+      SetPairHistories(node);
+      continue;
+    }
     node->set_optimal_weight(FLT_MAX);
     for (size_t k = 0; k < node->seg_item_size(); ++k) {
       OmniSegItem& edge = node->seg_items()[k];
@@ -72,7 +76,8 @@ int OmniSegNetSearcher::FindOptimalPath() {
         const OmniSegItem& before = start->seg_items()[j];
         if (before.max_weight > edge.max_weight) continue;
         float transition = 0.0f;
-        if (!NGram::PairCost(before.term_attribute_idx, edge.term_attribute_idx, &transition)) {
+        if (!NGram::PairCostAfter(before.pair_history, before.term_attribute_idx,
+                                  edge.term_attribute_idx, &transition)) {
           if (backed_off < 0.0f) backed_off = NGram::BackedOffCost(edge.term_attribute_idx);
           transition = backed_off;
         }
@@ -88,8 +93,18 @@ int OmniSegNetSearcher::FindOptimalPath() {
         node->set_optimal_item_idx(k);
       }
     }
+    SetPairHistories(node);
   }
   return 0;
+}
+
+// Each edge is the predecessor of every edge that starts where it ends: its
+// half of the pair keys is walked once, here.
+void OmniSegNetSearcher::SetPairHistories(OmniSegNode* node) {
+  for (size_t k = 0; k < node->seg_item_size(); ++k) {
+    OmniSegItem& item = node->seg_items()[k];
+    item.pair_history = NGram::PairHistory(item.term_attribute_idx);
+  }
 }
 
 bool OmniSegNetSearcher::SetOptimalPath() {

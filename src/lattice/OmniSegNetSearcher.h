@@ -9,6 +9,7 @@
 namespace new_seg {
 
 class OmniSegNet;
+class OmniSegNode;
 struct OmniSegItem;
 
 class OmniSegNetSearcher {
@@ -25,6 +26,8 @@ class OmniSegNetSearcher {
 
  private:
   static constexpr size_t kWeightDiscountsLen = 8;
+
+  static void SetPairHistories(OmniSegNode* node);
 
   OmniSegNet* seg_net_;
   size_t weight_discounts_len_ = kWeightDiscountsLen;
