@@ -224,7 +224,8 @@ class Trainer(unittest.TestCase):
         "20990101-01-001-002/m  [中华/nz  人民/n  共和国/n]ns  成立/v  ２０/m  年/q  \n"
         "20990101-01-001-003/m  惠（君音）/nr  说/v  broken  /w  x/  ｗｏｒｌｄ/nx  \n"
         "20990102-01-001-001/m  held/v  out/v  \n"
-        "20990101-01-001-004/m  [未/d  闭合/v  \n")
+        "20990101-01-001-004/m  [未/d  闭合/v  \n"
+        "20990101-01-001-005/m  " + "长" * 101 + "/n  \n")
 
     def run_sample(self, out_dir, *extra):
         corpus = os.path.join(out_dir, "corpus.txt")
@@ -238,7 +239,7 @@ class Trainer(unittest.TestCase):
             self.assertEqual(proc.returncode, 0, proc.stderr)
             summary = proc.stdout.decode()
             self.assertIn("4 sentences trained, 1 held out, 1 empty", summary)
-            self.assertIn("3 malformed tokens", summary)
+            self.assertIn("3 malformed tokens, 1 tokens over 100 characters", summary)
             self.assertIn("1 sound notes reduced", summary)
             self.assertIn("1 unbalanced brackets", summary)
             self.assertIn("1 phrases", summary)
@@ -307,11 +308,12 @@ class Trainer(unittest.TestCase):
                 f.write("三十万\t1\tm\n"       # new: added with its tag
                         "研究生命\t1\tn\n"     # the corpus writes it as two words
                         "生命\t1\tv\n"         # the corpus has it: its tags stay
-                        "五\t1\tzz\n五\t1\tm\tx\n")  # unknown tag; too many fields
+                        "五\t1\tzz\n五\t1\tm\tx\n"  # unknown tag; too many fields
+                        + "国" * 40000 + "\t1\tn\n")     # no word is that long
             proc = self.run_sample(d, "--own-words", own_list)
             self.assertEqual(proc.returncode, 0, proc.stderr)
             summary = proc.stdout.decode()
-            self.assertIn("own word list: 5 lines, 2 unusable", summary)
+            self.assertIn("own word list: 6 lines, 3 unusable", summary)
             self.assertIn("own words: 1 added (left out: 1 already in the corpus, "
                           "1 written across word ends there)", summary)
             self.assertIn("1 by their list", summary)

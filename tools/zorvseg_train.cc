@@ -179,8 +179,8 @@ bool WriteText(const std::string& path, const std::string& text) {
 }
 
 void PrintListSummary(const char* name, const zorvseg_tools::OpenWordListStats& stats) {
-  printf("%s: %zu lines, %zu unusable (no word, a bad count or tag, not UTF-8 or outside "
-         "GBK)\n",
+  printf("%s: %zu lines, %zu unusable (no word, a bad count or tag, not UTF-8, outside GBK "
+         "or over 255 bytes)\n",
          name, stats.lines, stats.bad_lines);
 }
 
@@ -188,9 +188,10 @@ void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::Lexi
                   size_t sentences) {
   printf("corpus: %zu lines, %zu sentences trained, %zu held out, %zu empty\n", c.lines,
          sentences, c.held_out_lines, c.empty_lines);
-  printf("skipped or mapped: %zu malformed tokens, %zu CR bytes, %zu sound notes reduced, "
-         "%zu unbalanced brackets, %zu lines with invalid bytes\n",
-         c.malformed_tokens, c.cr_bytes, c.sound_notes, c.unbalanced_brackets,
+  printf("skipped or mapped: %zu malformed tokens, %zu tokens over 100 characters, %zu CR "
+         "bytes, %zu sound notes reduced, %zu unbalanced brackets, %zu lines with invalid "
+         "bytes\n",
+         c.malformed_tokens, c.overlong_tokens, c.cr_bytes, c.sound_notes, c.unbalanced_brackets,
          c.invalid_text_lines);
   printf("lexicon: %zu tokens, %zu words (%zu with characters outside GBK; left out: %zu "
          "more often written split, %zu lone letters or digits), %zu phrases (%zu compounds "

@@ -12,6 +12,9 @@
 namespace zorvseg_tools {
 
 namespace {
+// Longer entries are not words (the custom dictionaries draw the same line).
+const size_t kLongestWordBytes = 255;
+
 // A count is a finite, non-negative number.
 bool ParseCount(const std::string& text, double* count) {
   char* end = nullptr;
@@ -42,7 +45,7 @@ bool OpenWordList::ParseLine(const std::string& line, ListedWord* entry) const {
     entry->tag = fields[2];
   }
   std::string gbk;
-  return Utf8LineToGbk(entry->word, &gbk);
+  return Utf8LineToGbk(entry->word, &gbk) && gbk.size() <= kLongestWordBytes;
 }
 
 bool OpenWordList::Read(const std::string& path) {

@@ -18,7 +18,7 @@ struct ListedWord {
 
 struct OpenWordListStats {
   size_t lines = 0;
-  size_t bad_lines = 0;  // empty word, bad count, unknown tag, invalid UTF-8 or not GBK
+  size_t bad_lines = 0;  // no word, bad count or tag, not UTF-8 or GBK, over 255 bytes
 };
 
 class OpenWordList {

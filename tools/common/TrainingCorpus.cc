@@ -33,6 +33,16 @@ bool StripSoundNote(std::string& word) {
   return true;
 }
 
+// No word is this long; such a token is a fault of the corpus (a lost
+// separator) and would not fit the dictionary.
+const size_t kLongestToken = 100;
+
+size_t CharacterCount(const std::string& utf8) {
+  size_t count = 0;
+  for (unsigned char c : utf8) count += (c & 0xC0) != 0x80;
+  return count;
+}
+
 // Invalid bytes come back as U+FFFD, which GBK text cannot hold itself.
 std::string GbkToUtf8(const std::string& gbk, bool& ok) {
   static new_seg::EncodeConverter converter;
@@ -146,6 +156,10 @@ void TrainingCorpus::AddToken(std::string token, bool people_daily, CorpusSenten
   if (StripSoundNote(out.word)) ++stats_.sound_notes;
   if (out.word.empty()) {
     ++stats_.malformed_tokens;
+    return;
+  }
+  if (CharacterCount(out.word) > kLongestToken) {
+    ++stats_.overlong_tokens;
     return;
   }
   out.compound = open_compound;

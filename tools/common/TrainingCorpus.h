@@ -35,6 +35,7 @@ struct CorpusStats {
   size_t held_out_lines = 0;
   size_t cr_bytes = 0;
   size_t malformed_tokens = 0;   // no word or no tag
+  size_t overlong_tokens = 0;    // over 100 characters
   size_t sound_notes = 0;        // X（Y音）reduced to X
   size_t unbalanced_brackets = 0;
   size_t invalid_text_lines = 0;  // not convertible from the declared encoding
