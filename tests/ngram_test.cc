@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "dict/NGram.h"
 #include "support/ScratchDir.h"
@@ -110,6 +111,21 @@ TEST_F(NGramTest, TwoStepPairLookupAgreesWithTheDirectOne) {
   EXPECT_FLOAT_EQ(4.0f, cost);
   NGram::UnInit();
   EXPECT_EQ(NGram::kNoPairHistory, NGram::PairHistory(7));
+}
+
+TEST_F(NGramTest, CachedBackedOffCostsMatchTheLookupsAndGoWithTheTable) {
+  ASSERT_TRUE(BuildFrom("2.5 10 7\n1.5 2 7 8\n3 1 256\n"));
+  std::vector<float> expected;
+  for (int32_t id = -1; id <= 300; ++id) expected.push_back(NGram::BackedOffCost(id));
+  NGram::CacheBackedOffCosts(10);  // ids 0..10 from the table, the rest looked up
+  for (int32_t id = -1; id <= 300; ++id) {
+    EXPECT_FLOAT_EQ(expected[static_cast<size_t>(id + 1)], NGram::BackedOffCost(id)) << id;
+  }
+  ASSERT_TRUE(BuildFrom("4 1 7\n"));  // a new table drops the cache
+  EXPECT_FLOAT_EQ(4.0f + kFactor, NGram::BackedOffCost(7));
+  NGram::CacheBackedOffCosts(10);
+  NGram::UnInit();
+  EXPECT_FLOAT_EQ(kSmooth + kFactor, NGram::BackedOffCost(7));
 }
 
 TEST_F(NGramTest, MaxOrderLimitsTheIdsRead) {

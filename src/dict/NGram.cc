@@ -16,6 +16,7 @@ namespace new_seg {
 
 Darts::DoubleArrayImpl<int>* NGram::trie_impl_pt_ = nullptr;
 std::size_t NGram::max_order_ = 0;
+std::vector<float> NGram::backed_off_costs_;
 
 namespace {
 
@@ -174,7 +175,19 @@ bool NGram::Init(const char* base_path) {
 bool NGram::UnInit() {
   delete[] trie_impl_pt_;
   trie_impl_pt_ = nullptr;
+  std::vector<float>().swap(backed_off_costs_);
   return true;
+}
+
+void NGram::CacheBackedOffCosts(std::size_t word_count) {
+  std::vector<float> costs;
+  if (trie_impl_pt_ != nullptr) {
+    costs.reserve(word_count + 1);
+    for (std::size_t id = 0; id <= word_count; ++id) {
+      costs.push_back(LookedUpBackedOffCost(static_cast<int32_t>(id)));
+    }
+  }
+  backed_off_costs_.swap(costs);
 }
 
 bool NGram::Build(const char* text_path, std::size_t max_order) {
@@ -289,6 +302,13 @@ bool NGram::PairCostAfter(int64_t history, int32_t previous, int32_t id, float* 
 }
 
 float NGram::BackedOffCost(int32_t id) {
+  if (id >= 0 && static_cast<std::size_t>(id) < backed_off_costs_.size()) {
+    return backed_off_costs_[static_cast<std::size_t>(id)];
+  }
+  return LookedUpBackedOffCost(id);
+}
+
+float NGram::LookedUpBackedOffCost(int32_t id) {
   float cost = 0;
   if (LookupCost(static_cast<uint32_t>(id), 0, &cost)) return cost + BackoffPenalty();
   return UnseenCost() + BackoffPenalty();

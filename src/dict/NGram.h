@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <vector>
 
 #include "dict/Darts.h"
 
@@ -49,6 +50,10 @@ class NGram {
   // it, else the word's backed-off cost (the same for every predecessor).
   static bool PairCost(int32_t previous, int32_t id, float* cost);
   static float BackedOffCost(int32_t id);
+  // Looks up the backed-off cost of every id from 0 to word_count once, so
+  // that BackedOffCost reads it from a table (one lookup per lattice edge
+  // otherwise). Loading or building a table drops the cache.
+  static void CacheBackedOffCosts(std::size_t word_count);
 
   // PairCost in two steps, for a predecessor scored against many words: the
   // key bytes of the first word are walked once (PairHistory: the node they
@@ -80,9 +85,11 @@ class NGram {
 
  private:
   static bool LookupCost(uint32_t first, uint32_t second, float* cost);
+  static float LookedUpBackedOffCost(int32_t id);
 
   static Darts::DoubleArrayImpl<int>* trie_impl_pt_;
   static std::size_t max_order_;
+  static std::vector<float> backed_off_costs_;  // by id; empty when not cached
 };
 
 }  // namespace new_seg

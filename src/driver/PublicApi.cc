@@ -70,6 +70,7 @@ bool LxInitSeg(const char* data_path) {
     std::string path = dir + step.file_name;
     if (!step.loader(path.c_str())) return false;
   }
+  NGram::CacheBackedOffCosts(static_cast<size_t>(CoreDict::GetSize()));
   return true;
 }
 
