@@ -24,7 +24,7 @@ const size_t kRareCount = 5;
 // Weight of the rare-word tag distribution against a feature's own counts.
 const double kFeaturePrior = 5.0;
 // Guessed tags below this probability are left out of a word's list.
-const double kLeastGuess = 0.02;
+const double kLeastGuess = 0.1;
 const size_t kLongestLengthClass = 5;
 
 // Characters of a GB18030 word: the byte length of the first one, the start
