@@ -60,10 +60,7 @@ int OmniSegNetSearcher::FindOptimalPath() {
 
   for (size_t i = 1; i < size; ++i) {
     OmniSegNode* node = seg_net_->GetSegNode(i);
-    if (!node->is_candidate_seg_node()) {
-      SetPairHistories(node);
-      continue;
-    }
+    if (!node->is_candidate_seg_node()) continue;
     node->set_optimal_weight(FLT_MAX);
     for (size_t k = 0; k < node->seg_item_size(); ++k) {
       OmniSegItem& edge = node->seg_items()[k];

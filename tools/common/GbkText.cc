@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "text/Gb18030.h"
+
 namespace zorvseg_tools {
 
 namespace {
@@ -83,6 +85,21 @@ bool ReadFileAsGbk(const std::string& path, InputEncoding encoding,
     return false;
   }
   return true;
+}
+
+std::vector<size_t> CharacterEnds(const std::string& gb) {
+  std::vector<size_t> ends{0};
+  for (size_t i = 0; i < gb.size();) {
+    i += new_seg::GbCharLen(gb.data(), i, gb.size());
+    ends.push_back(i);
+  }
+  return ends;
+}
+
+std::string FixedDecimal(double value) {
+  char buf[32];
+  std::snprintf(buf, sizeof(buf), "%.6f", value);
+  return buf;
 }
 
 }  // namespace zorvseg_tools

@@ -3,7 +3,9 @@
 #ifndef ZORVSEG_TOOLS_COMMON_GBKTEXT_H_
 #define ZORVSEG_TOOLS_COMMON_GBKTEXT_H_
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "common/DataCompiler.h"
 
@@ -17,6 +19,12 @@ bool ReadFileAsGbk(const std::string& path, InputEncoding encoding,
 // Converts one line of UTF-8 to GBK; false when it is not valid UTF-8 or
 // holds a character GBK cannot represent.
 bool Utf8LineToGbk(const std::string& utf8, std::string* gbk);
+
+// Character boundaries of GB18030 text: 0, then the end of each character.
+std::vector<size_t> CharacterEnds(const std::string& gb);
+
+// A cost or weight as the text sources write it: six decimals.
+std::string FixedDecimal(double value);
 
 }  // namespace zorvseg_tools
 

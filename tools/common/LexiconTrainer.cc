@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <set>
 #include <string_view>
 #include <unordered_set>
 
+#include "common/GbkText.h"
 #include "dict/CoreDict.h"
+#include "dict/NGram.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegItem.h"
 #include "text/EncodeConverter.h"
@@ -23,8 +24,6 @@ const int kReportablePhraseType = new_seg::kTermPhrase | new_seg::kTermReportPhr
 // Absolute discount of the pair estimates: observed pairs give up this much
 // count to the back-off, which adds the word's own cost plus a fixed penalty.
 const double kDiscount = 0.75;
-// What the n-gram model adds to a word's own cost for a pair it lacks.
-const double kBackOffPenalty = 1.3219281;
 const double kNoPath = 1e300;
 const size_t kMaxSplitLength = 255;
 const size_t kMaxJoinedTokens = 4;
@@ -39,12 +38,6 @@ bool HasFourByteCharacter(const std::string& gb) {
   return false;
 }
 
-size_t CharacterCount(const std::string& gb) {
-  size_t count = 0;
-  for (size_t i = 0; i < gb.size(); ++count) i += new_seg::GbCharLen(gb.data(), i, gb.size());
-  return count;
-}
-
 bool HasAsciiByte(const std::string& gb) {
   for (unsigned char c : gb) {
     if (c < 0x80) return true;
@@ -52,11 +45,14 @@ bool HasAsciiByte(const std::string& gb) {
   return false;
 }
 
-std::string FormatCost(double cost) {
-  char buf[32];
-  snprintf(buf, sizeof(buf), "%.6f", cost);
-  return buf;
+// P(word | previous) with absolute discounting: the pair gives up kDiscount
+// of its count to the back-off, spread by the word's own probability.
+double DiscountedPairProbability(double pair_count, double history_total, double history_types,
+                                 double word_probability) {
+  return (pair_count - kDiscount) / history_total +
+         kDiscount * history_types / history_total * word_probability;
 }
+
 }  // namespace
 
 std::string LexiconTrainer::Normalise(const std::string& utf8) {
@@ -109,7 +105,7 @@ void LexiconTrainer::AddOpenWords(const std::vector<ListedWord>& words, double s
   for (const ListedWord& listed : words) {
     std::string word = Normalise(listed.word);
     double count = listed.count;
-    if (CharacterCount(word) < 2 || HasAsciiByte(word) || !(count * scale > 0.0)) {
+    if (CharacterEnds(word).size() < 3 || HasAsciiByte(word) || !(count * scale > 0.0)) {
       ++stats_.open_skipped;
     } else if (word_counts_.count(word) > 0 || phrase_counts_.count(word) > 0) {
       ++stats_.open_known;
@@ -126,6 +122,7 @@ void LexiconTrainer::AddOpenWords(const std::vector<ListedWord>& words, double s
 
 void LexiconTrainer::AddOwnWords(const std::vector<ListedWord>& words) {
   std::map<std::string, double> own;
+  std::map<std::string, std::string> tags;
   for (const ListedWord& listed : words) {
     std::string word = Normalise(listed.word);
     if (word.empty() || word_counts_.count(word) > 0 || phrase_counts_.count(word) > 0) {
@@ -134,15 +131,14 @@ void LexiconTrainer::AddOwnWords(const std::vector<ListedWord>& words) {
     }
     double& count = own[word];
     count = std::max(count, listed.count);
-    if (!listed.tag.empty()) own_tags_[word] = listed.tag;
+    if (!listed.tag.empty()) tags[word] = listed.tag;
   }
   stats_.own_conflicts = DropWrittenAcrossWordEnds(own);
   for (const auto& [word, count] : own) {
     double& merged = open_counts_[word];
     merged = std::max(merged, count);
-  }
-  for (auto it = own_tags_.begin(); it != own_tags_.end();) {
-    it = own.count(it->first) > 0 ? std::next(it) : own_tags_.erase(it);
+    auto tag = tags.find(word);
+    if (tag != tags.end()) own_tags_[word] = tag->second;
   }
   stats_.own_words = own.size();
 }
@@ -188,11 +184,7 @@ size_t LexiconTrainer::DropWrittenAcrossWordEnds(std::map<std::string, double>& 
 // penalty where it has not.
 double LexiconTrainer::SplitCost(const std::string& word, const PairCounts& pairs) const {
   const double total = static_cast<double>(stats_.tokens);
-  std::vector<size_t> ends{0};
-  for (size_t i = 0; i < word.size();) {
-    i += new_seg::GbCharLen(word.data(), i, word.size());
-    ends.push_back(i);
-  }
+  const std::vector<size_t> ends = CharacterEnds(word);
   const size_t n = ends.size() - 1;
   auto piece = [&](size_t from, size_t to) {
     return word.substr(ends[from], ends[to] - ends[from]);
@@ -211,7 +203,7 @@ double LexiconTrainer::SplitCost(const std::string& word, const PairCounts& pair
   std::vector<std::vector<double>> best(n + 1, std::vector<double>(n + 1, kNoPath));
   for (size_t to = 1; to < n; ++to) {
     double cost;
-    if (unigram(piece(0, to), 0, to, &cost)) best[0][to] = cost + kBackOffPenalty;
+    if (unigram(piece(0, to), 0, to, &cost)) best[0][to] = cost + new_seg::NGram::BackoffPenalty();
   }
   for (size_t mid = 1; mid < n; ++mid) {
     for (size_t from = 0; from < mid; ++from) {
@@ -221,13 +213,13 @@ double LexiconTrainer::SplitCost(const std::string& word, const PairCounts& pair
         std::string right = piece(mid, to);
         double cost;
         if (!unigram(right, mid, to, &cost)) continue;
-        double step = cost + kBackOffPenalty;
+        double step = cost + new_seg::NGram::BackoffPenalty();
         auto pair = pairs.counts.find(left + '\0' + right);
         if (pair != pairs.counts.end()) {
           const PairHistory& history = pairs.histories.at(left);
-          double p = (static_cast<double>(pair->second) - kDiscount) / history.total +
-                     kDiscount * history.types / history.total * std::exp2(-cost);
-          step = -std::log2(p);
+          step = -std::log2(DiscountedPairProbability(static_cast<double>(pair->second),
+                                                      history.total, history.types,
+                                                      std::exp2(-cost)));
         }
         best[mid][to] = std::min(best[mid][to], best[from][mid] + step);
       }
@@ -254,7 +246,8 @@ void LexiconTrainer::DropOpenWordsCheaperSplit() {
   const double total = static_cast<double>(stats_.tokens);
   PairCounts pairs = CountPairs();
   for (auto it = open_counts_.begin(); it != open_counts_.end();) {
-    if (SplitCost(it->first, pairs) < -std::log2(it->second / total) + kBackOffPenalty) {
+    double listed_cost = -std::log2(it->second / total) + new_seg::NGram::BackoffPenalty();
+    if (SplitCost(it->first, pairs) < listed_cost) {
       it = open_counts_.erase(it);
       ++stats_.open_cheaper_split;
     } else {
@@ -266,11 +259,7 @@ void LexiconTrainer::DropOpenWordsCheaperSplit() {
 // The standard writes a compound of words apart ("官方 语言"), while open
 // lists often hold it whole; such a list word would always come out whole.
 bool LexiconTrainer::IsCompoundOfCorpusWords(const std::string& word) const {
-  std::vector<size_t> ends{0};
-  for (size_t i = 0; i < word.size();) {
-    i += new_seg::GbCharLen(word.data(), i, word.size());
-    ends.push_back(i);
-  }
+  const std::vector<size_t> ends = CharacterEnds(word);
   std::vector<bool> reachable(ends.size(), false);
   reachable[0] = true;
   for (size_t to = 2; to < ends.size(); ++to) {
@@ -388,20 +377,20 @@ std::string LexiconTrainer::NGramText() {
   std::string text;
   // Id 0: characters and runs without a dictionary entry cost as much as a
   // word seen once.
-  text += FormatCost(-std::log2(1.0 / static_cast<double>(total))) + " 0 0\n";
+  text += FixedDecimal(-std::log2(1.0 / static_cast<double>(total))) + " 0 0\n";
   std::map<int32_t, double> probability;
   for (const auto& [id, count] : unigrams) {
     probability[id] = count / static_cast<double>(total);
-    text += FormatCost(-std::log2(probability[id])) + " " +
+    text += FixedDecimal(-std::log2(probability[id])) + " " +
             std::to_string(std::max<long>(1, std::lround(count))) + " " + std::to_string(id) +
             "\n";
   }
   for (const auto& [pair, count] : pairs) {
-    double history = static_cast<double>(history_total.at(pair.first));
-    double backoff_mass = kDiscount * static_cast<double>(history_types.at(pair.first)) / history;
-    double p = (static_cast<double>(count) - kDiscount) / history +
-               backoff_mass * probability[pair.second];
-    text += FormatCost(-std::log2(p)) + " " + std::to_string(count) + " " +
+    double p = DiscountedPairProbability(static_cast<double>(count),
+                                         static_cast<double>(history_total.at(pair.first)),
+                                         static_cast<double>(history_types.at(pair.first)),
+                                         probability[pair.second]);
+    text += FixedDecimal(-std::log2(p)) + " " + std::to_string(count) + " " +
             std::to_string(pair.first) + " " + std::to_string(pair.second) + "\n";
   }
   return text;

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
+#include "common/GbkText.h"
 #include "common/LexiconTrainer.h"
-#include "text/Gb18030.h"
 
 namespace zorvseg_tools {
 
@@ -36,12 +35,11 @@ struct CharacterSpan {
 };
 
 CharacterSpan SpanOf(const std::string& word) {
+  std::vector<size_t> ends = CharacterEnds(word);
   CharacterSpan span;
-  span.first_length = new_seg::GbCharLen(word.data(), 0, word.size());
-  for (size_t i = 0; i < word.size(); i += new_seg::GbCharLen(word.data(), i, word.size())) {
-    span.last_start = i;
-    ++span.count;
-  }
+  span.count = ends.size() - 1;
+  span.first_length = span.count > 0 ? ends[1] : 0;
+  span.last_start = span.count > 0 ? ends[span.count - 1] : 0;
   return span;
 }
 
@@ -56,11 +54,6 @@ size_t TagRank(const std::string& tag) {
   return kTagCount;
 }
 
-std::string Weight(double value) {
-  char buf[32];
-  snprintf(buf, sizeof(buf), "%.6f", value);
-  return buf;
-}
 }  // namespace
 
 std::string PosTrainer::MapCorpusTag(const std::string& tag, bool* known, bool* mapped) {
@@ -222,7 +215,7 @@ void PosTrainer::GuessTags(const std::vector<std::string>& words,
 
 std::string PosTrainer::SourceText() const {
   std::string text = "# part-of-speech model estimated by zorvseg-train\n";
-  text += "default-transition " + Weight(std::log(1.0 / kTagCount)) + "\n";
+  text += "default-transition " + FixedDecimal(std::log(1.0 / kTagCount)) + "\n";
   std::map<std::string, size_t> from_totals;
   for (const auto& [pair, count] : transitions_) from_totals[pair.first] += count;
   std::vector<std::string> from_tags{kStart};
@@ -234,7 +227,7 @@ std::string PosTrainer::SourceText() const {
       auto seen = transitions_.find({from, to});
       double count = seen == transitions_.end() ? 0.0 : static_cast<double>(seen->second);
       double p = (count + 1.0) / (static_cast<double>(total->second) + kTagCount);
-      text += "transition " + from + " " + to + " " + Weight(std::log(p)) + "\n";
+      text += "transition " + from + " " + to + " " + FixedDecimal(std::log(p)) + "\n";
     }
   }
   for (const auto& [word, counts] : emissions_) {
@@ -247,20 +240,20 @@ std::string PosTrainer::SourceText() const {
     text += "word " + word;
     for (const auto& [tag, count] : ranked) {
       double p = static_cast<double>(count) / static_cast<double>(tag_counts_.at(tag));
-      text += " " + tag + ":" + Weight(std::log(p));
+      text += " " + tag + ":" + FixedDecimal(std::log(p));
     }
     text += "\n";
   }
   for (const auto& [word, weights] : guessed_) {
     text += "word " + word;
-    for (const auto& [tag, weight] : weights) text += " " + tag + ":" + Weight(weight);
+    for (const auto& [tag, weight] : weights) text += " " + tag + ":" + FixedDecimal(weight);
     text += "\n";
   }
   // Words the dictionary does not hold are tagged like the words seen once.
   std::vector<std::pair<std::string, double>> unknown = UnknownWordTags();
   if (!unknown.empty()) {
     text += "unknown";
-    for (const auto& [tag, weight] : unknown) text += " " + tag + ":" + Weight(weight);
+    for (const auto& [tag, weight] : unknown) text += " " + tag + ":" + FixedDecimal(weight);
     text += "\n";
   }
   // The file needs a name triple; the role model is not trained here.
