@@ -8,7 +8,6 @@
 
 #include "BenchCorpus.h"
 
-#include "driver/SegMode.h"
 #include "zorvseg.h"
 
 namespace {
@@ -17,10 +16,10 @@ const size_t kMegabyte = 1u << 20;
 // The default mode's normalisation (0x00212314) without its simple-mode bit.
 const int32_t kBaseMode = 0x00212314;
 const int32_t kFullMode = kBaseMode;
-const int32_t kSimpleMode = kBaseMode | new_seg::SegMode::kUseSimpleMode;
-const int32_t kWholeMode = kBaseMode | new_seg::SegMode::kUseWholeMode;
-const int32_t kLmMode = kBaseMode | new_seg::SegMode::kUseAsciiLmMode;
-const int32_t kLmPinyinMode = kLmMode | new_seg::SegMode::kUseAsciiLmPinyin;
+const int32_t kSimpleMode = kBaseMode | new_seg::kModeUseSimpleMode;
+const int32_t kWholeMode = kBaseMode | new_seg::kModeUseWholeMode;
+const int32_t kLmMode = kBaseMode | new_seg::kModeUseAsciiLmMode;
+const int32_t kLmPinyinMode = kLmMode | new_seg::kModeUseAsciiLmPinyin;
 
 // Corpus paragraphs (ids and tags removed) with an ASCII snippet after
 // every Chinese comma or full stop, until the text reaches 1 MB.

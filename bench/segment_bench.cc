@@ -5,7 +5,7 @@
 #include <string>
 
 #include "BenchCorpus.h"
-#include "driver/SegMode.h"
+#include "zorvseg_mode.h"
 
 namespace {
 
@@ -21,20 +21,20 @@ void SegmentCorpus(benchmark::State& state, int32_t mode) {
 }
 
 void BM_SingleCharacterUtf8(benchmark::State& state) {
-  SegmentCorpus(state, new_seg::SegMode::kSingleWord | new_seg::SegMode::kSbcToDbc |
-                           new_seg::SegMode::kTraditionalToSimplified);
+  SegmentCorpus(state, new_seg::kModeSingleWord | new_seg::kModeSbcToDbc |
+                           new_seg::kModeTraditionalToSimplified);
 }
 BENCHMARK(BM_SingleCharacterUtf8)->Unit(benchmark::kMillisecond);
 
 void BM_DefaultModeUtf8(benchmark::State& state) {
-  SegmentCorpus(state, new_seg::SegMode::kDefaultMode);
+  SegmentCorpus(state, new_seg::kModeModuleDefault);
 }
 BENCHMARK(BM_DefaultModeUtf8)->Unit(benchmark::kMillisecond);
 
 // The default mode tags parts of speech; without that bit the difference to
 // BM_DefaultModeUtf8 is the cost of tagging.
 void BM_DefaultModeWithoutPosUtf8(benchmark::State& state) {
-  SegmentCorpus(state, new_seg::SegMode::kDefaultMode & ~new_seg::SegMode::kPosTag);
+  SegmentCorpus(state, new_seg::kModeModuleDefault & ~new_seg::kModePosTag);
 }
 BENCHMARK(BM_DefaultModeWithoutPosUtf8)->Unit(benchmark::kMillisecond);
 

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zorvseg_mode.h"
 #include "zorvseg_types.h"
 
 #define ZORVSEG_API __attribute__((visibility("default")))

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/SegMode.h"
 #include "support/TestUtil.h"
 #include "zorvseg.h"
 
@@ -12,7 +11,7 @@ using namespace new_seg;
 using testutil::Utf8ToGbk;
 
 namespace {
-const int32_t kSingle = SegMode::kSingleWord;
+const int32_t kSingle = kModeSingleWord;
 
 class ApiTest : public ::testing::Test {
  protected:
@@ -154,14 +153,14 @@ TEST_F(ApiTest, ModeBitsAndResetSegMode) {
   std::string text = Utf8ToGbk("ＡＢ愛");
   EXPECT_EQ(Words(text, kCharsetGBK),
             (std::vector<std::string>{Utf8ToGbk("Ａ"), Utf8ToGbk("Ｂ"), Utf8ToGbk("愛")}));
-  ResetSegMode(handle_, kSingle | SegMode::kSbcToDbc | SegMode::kTraditionalToSimplified);
+  ResetSegMode(handle_, kSingle | kModeSbcToDbc | kModeTraditionalToSimplified);
   EXPECT_EQ(Words(text, kCharsetGBK), (std::vector<std::string>{"AB", Utf8ToGbk("爱")}));
-  ResetSegMode(handle_, kSingle | SegMode::kSbcToDbc | SegMode::kUpperToLower);
+  ResetSegMode(handle_, kSingle | kModeSbcToDbc | kModeUpperToLower);
   EXPECT_EQ(Words(text, kCharsetGBK), (std::vector<std::string>{"ab", Utf8ToGbk("愛")}));
 }
 
 TEST_F(ApiTest, TaggingAndEntityBitsStillRunInSingleCharacterMode) {
-  ResetSegMode(handle_, SegMode::kDefaultMode | kSingle);
+  ResetSegMode(handle_, kModeModuleDefault | kSingle);
   EXPECT_EQ(Words("abc 12", kCharsetGBK), (std::vector<std::string>{"abc", " ", "12"}));
 }
 

@@ -113,8 +113,8 @@ class AsciiSegmentorTest : public ::testing::Test {
 
 testutil::TempDir* AsciiSegmentorTest::dir_ = nullptr;
 
-const int32_t kLm = SegMode::kUseAsciiLmMode;
-const int32_t kLmPinyin = SegMode::kUseAsciiLmMode | SegMode::kUseAsciiLmPinyin;
+const int32_t kLm = kModeUseAsciiLmMode;
+const int32_t kLmPinyin = kModeUseAsciiLmMode | kModeUseAsciiLmPinyin;
 
 TEST_F(AsciiSegmentorTest, OneByteRunIsOneEnglishTerm) {
   EXPECT_EQ(Segment("7"), "7/eng");
@@ -200,12 +200,12 @@ TEST_F(AsciiSegmentorTest, LanguageModelReading) {
 }
 
 TEST_F(AsciiSegmentorTest, SimpleAndWholeModes) {
-  EXPECT_EQ(Segment("abc123!!?", SegMode::kUseSimpleMode), "abc/eng 123/num !!/seg ?/seg");
-  EXPECT_EQ(Segment("3.14", SegMode::kUseSimpleMode), "3/num ./seg 14/num");
-  EXPECT_EQ(Segment("foo.bar 3.14\tx", SegMode::kUseWholeMode),
+  EXPECT_EQ(Segment("abc123!!?", kModeUseSimpleMode), "abc/eng 123/num !!/seg ?/seg");
+  EXPECT_EQ(Segment("3.14", kModeUseSimpleMode), "3/num ./seg 14/num");
+  EXPECT_EQ(Segment("foo.bar 3.14\tx", kModeUseWholeMode),
             "foo.bar/eng  /seg 3.14/eng \t/seg x/eng");
   // Whole mode wins over simple mode.
-  EXPECT_EQ(Segment("a b", SegMode::kUseWholeMode | SegMode::kUseSimpleMode),
+  EXPECT_EQ(Segment("a b", kModeUseWholeMode | kModeUseSimpleMode),
             "a/eng  /seg b/eng");
 }
 

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/SegMode.h"
 #include "support/TestUtil.h"
 #include "zorvseg.h"
 
@@ -16,9 +15,9 @@ using testutil::Utf8ToGbk;
 
 namespace {
 
-const int32_t kCustomWord = SegMode::kUseCustomWord;
-const int32_t kCustomRule = SegMode::kUseCustomRule;
-const int32_t kAdditional = SegMode::kUseAdditionalRuleMode;
+const int32_t kCustomWord = kModeUseCustomWord;
+const int32_t kCustomRule = kModeUseCustomRule;
+const int32_t kAdditional = kModeUseAdditionalRuleMode;
 
 class CustomMergeTest : public ::testing::Test {
  protected:

@@ -8,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
 #include "lattice/OmniSegSingleWord.h"
 #include "pos/CSegmentTag.h"
@@ -50,7 +49,7 @@ class PosTagTest : public ::testing::Test {
   // every other transition weighing `other`.
   void Load(const std::map<std::string, TagWeights>& words,
             const std::vector<Transition>& transitions, float other,
-            int32_t mode = SegMode::kPosTag) {
+            int32_t mode = kModePosTag) {
     TagModel model;
     for (prob_t& cell : model.m_pPosTTLM) cell.weight = other;
     for (const Transition& t : transitions) {
@@ -156,7 +155,7 @@ TEST_F(PosTagTest, PersonTagBecomesNounWhenEntitiesAreRecognised) {
                                              {"泽民", {{"nr", -1}}}};
   Load(words, {}, 0);
   EXPECT_EQ(Tagged("江泽民"), "江/nr 泽民/nr");
-  ResetSegMode(handle_, SegMode::kPosTag | SegMode::kNeName);
+  ResetSegMode(handle_, kModePosTag | kModeNeName);
   EXPECT_EQ(Tagged("江泽民"), "江/n 泽民/n");
 }
 

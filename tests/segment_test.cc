@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "dict/CoreDict.h"
-#include "driver/SegMode.h"
 #include "lattice/BackwardMaximumMatcher.h"
 #include "lattice/ForwardMaximumMatcher.h"
 #include "lattice/OmniSegNet.h"

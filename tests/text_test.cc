@@ -173,35 +173,35 @@ class NormalizerTest : public ::testing::Test {
 
 TEST_F(NormalizerTest, LowerCasesSegmentationTextOnly) {
   EXPECT_EQ(Normalize(0, "ABC"), std::make_pair(std::string("abc"), std::string("ABC")));
-  EXPECT_EQ(Normalize(SegMode::kUpperToLower, "ABC"),
+  EXPECT_EQ(Normalize(kModeUpperToLower, "ABC"),
             std::make_pair(std::string("abc"), std::string("abc")));
 }
 
 TEST_F(NormalizerTest, FullWidthBecomesHalfWidth) {
-  auto r = Normalize(SegMode::kSbcToDbc, "\xA3\xC1\xA3\xC2");
+  auto r = Normalize(kModeSbcToDbc, "\xA3\xC1\xA3\xC2");
   EXPECT_EQ(r.first, "ab");
   EXPECT_EQ(r.second, "AB");
   // Full-width yen sign and A3 FE stay; A3 A1 is '!'.
-  EXPECT_EQ(Normalize(SegMode::kSbcToDbc, "\xA3\xA4\xA3\xFE\xA3\xA1").first, "\xA3\xA4\xA3\xFE!");
+  EXPECT_EQ(Normalize(kModeSbcToDbc, "\xA3\xA4\xA3\xFE\xA3\xA1").first, "\xA3\xA4\xA3\xFE!");
   // A whole double-byte character at the very end is still converted.
-  EXPECT_EQ(Normalize(SegMode::kSbcToDbc, "x\xA3\xB1").first, "x1");
+  EXPECT_EQ(Normalize(kModeSbcToDbc, "x\xA3\xB1").first, "x1");
 }
 
 TEST_F(NormalizerTest, TraditionalToSimplifiedUsesTable) {
   std::string trad = Utf8ToGbk("我愛中國");
-  EXPECT_EQ(Normalize(SegMode::kTraditionalToSimplified, trad).first, Utf8ToGbk("我爱中国"));
+  EXPECT_EQ(Normalize(kModeTraditionalToSimplified, trad).first, Utf8ToGbk("我爱中国"));
   EXPECT_EQ(Normalize(0, trad).first, trad);
 }
 
 TEST_F(NormalizerTest, LoneLeadByteAtEndIsKept) {
-  int32_t all = SegMode::kSbcToDbc | SegMode::kTraditionalToSimplified;
+  int32_t all = kModeSbcToDbc | kModeTraditionalToSimplified;
   EXPECT_EQ(Normalize(all, "AB\xB0").first, "ab\xB0");
   EXPECT_EQ(Normalize(all, "\xB0").first, "\xB0");
 }
 
 TEST_F(NormalizerTest, FourByteCharactersPassUnchanged) {
   std::string text = Utf8ToGbk("A😀𠀀B");
-  int32_t all = SegMode::kSbcToDbc | SegMode::kTraditionalToSimplified;
+  int32_t all = kModeSbcToDbc | kModeTraditionalToSimplified;
   auto r = Normalize(all, text);
   EXPECT_EQ(r.second, text);
   EXPECT_EQ(r.first, Utf8ToGbk("a😀𠀀b"));

@@ -13,7 +13,6 @@
 
 #include "common/DataDirectory.h"
 #include "common/PresegmentedTagger.h"
-#include "driver/SegMode.h"
 #include "text/Gb18030.h"
 #include "zorvseg.h"
 
@@ -25,8 +24,7 @@ enum class Format { kWords, kPos, kMix, kPhrases };
 // full ASCII segmentation: it scores best against the segmentation standard
 // the data is trained on. Simple ASCII mode cuts decimals and percentages
 // ("40 . 89", "50 %"), and person-name tags wait for entity recognition.
-const int32_t kCommandLineMode = new_seg::SegMode::kPosTag | new_seg::SegMode::kSbcToDbc |
-                                 new_seg::SegMode::kTraditionalToSimplified;
+const int32_t kCommandLineMode = new_seg::kModeCommandLineDefault;
 
 struct Options {
   std::string data_dir;
@@ -307,7 +305,7 @@ int Run(const Options& options) {
     return status;
   }
   int32_t mode = options.mode;
-  if (!options.user_dicts.empty()) mode |= new_seg::SegMode::kUseCustomWord;
+  if (!options.user_dicts.empty()) mode |= new_seg::kModeUseCustomWord;
   new_seg::HANDLE handle = new_seg::LxCreateSegHandle(mode);
   if (handle == nullptr) {
     fprintf(stderr, "zorvseg: cannot create a segmentation handle\n");

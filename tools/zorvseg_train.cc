@@ -16,9 +16,9 @@
 #include "common/TrainingCorpus.h"
 #include "dict/CoreDict.h"
 #include "dict/NGram.h"
-#include "driver/SegMode.h"
 #include "pos/TagModel.h"
 #include "text/SentenceNormalizer.h"
+#include "zorvseg_mode.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ struct Options {
   std::string own_words;    // our own word list with tags, optional
   double open_scale = kDefaultOpenScale;
   zorvseg_tools::CorpusOptions corpus_options;
-  int32_t mode = new_seg::SegMode::kDefaultMode;
+  int32_t mode = new_seg::kModeModuleDefault;
 };
 
 const char kUsage[] =
