@@ -30,12 +30,22 @@ namespace new_seg {
 const size_t kCharsetGBK = 0x100000;
 const size_t kCharsetUTF8 = 0x200000;
 
-// Loads every resource of the data directory; false on the first failure.
+// Loads every resource of the data directory. False (with the failing
+// file named on stderr) when any resource fails to load: what was loaded
+// before it is released again, so the library is back to nothing loaded.
+// While a directory is loaded, LxInitSeg of the same directory (any
+// spelling of it) returns true and reloads nothing; another directory gives
+// false with a message: call LxUnInitSeg first.
 ZORVSEG_API bool LxInitSeg(const char* data_path);
+// Releases every resource. Handles stay valid (they can be closed; LxSegment
+// on them returns false until LxInitSeg succeeds again).
 ZORVSEG_API void LxUnInitSeg();
 
 // Creates a handle with the given mode bits; null on failure.
 ZORVSEG_API HANDLE LxCreateSegHandle(int32_t seg_mode);
+// Closes a handle. A null, closed or unknown handle is ignored, as the
+// calls below ignore it: LxSegment returns false, the counters 0 and the
+// accessors null.
 ZORVSEG_API void LxCloseSegHandle(HANDLE seg_handle);
 ZORVSEG_API void ResetSegMode(HANDLE seg_handle, int32_t seg_mode_value);
 
@@ -46,7 +56,9 @@ ZORVSEG_API void ResetSegMode(HANDLE seg_handle, int32_t seg_mode_value);
 ZORVSEG_API bool LxSegment(HANDLE seg_handle, const char* text, size_t len,
                            size_t charset);
 
-// Results of the last LxSegment; an index out of range gives null.
+// Results of the last LxSegment; an index out of range gives null (an index
+// is read as a signed 32-bit number: negative ones and ones of 2^31 or more
+// are out of range).
 ZORVSEG_API size_t LxGetResultCnt(HANDLE seg_handle);
 ZORVSEG_API pWP LxGetAt(HANDLE seg_handle, int index);
 ZORVSEG_API const char* LxGetWordAt(HANDLE seg_handle, size_t index);
@@ -82,12 +94,13 @@ ZORVSEG_API void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens);
 // deletion frees it. Serialise them against segmentation yourself.
 //
 // LxAddCustomDict: the new id (the lowest free one), or 0 when 1024
-// dictionaries exist, the path is null, or a file or directory under it
-// cannot be read.
+// dictionaries exist, the path is null, no data directory is loaded, or a
+// file or directory under it cannot be read (each with a message on stderr
+// but the null path).
 ZORVSEG_API size_t LxAddCustomDict(const char* dict_path);
-// Rebuilds dictionary ID from dict_path (the working one too). False for an
-// ID without a dictionary, or when the path cannot be read: the dictionary
-// then keeps its previous words.
+// Rebuilds dictionary ID from dict_path (the working one too). False for a
+// null path, an ID without a dictionary, or when the path cannot be read:
+// the dictionary then keeps its previous words.
 ZORVSEG_API bool LxUpdateCustomDict(const char* dict_path, size_t ID);
 // Deletes dictionary ID; the working dictionary and unknown ids are left
 // alone. A deleted id is handed out again by the next LxAddCustomDict.

@@ -276,8 +276,12 @@ class CustomDictIds : public ::testing::Test {
 TEST_F(CustomDictIds, StartUpLoadsCustomWordAsWorkingDictionary) {
   EXPECT_EQ(LxGetWorkingCustomDictID(), 1u);
   EXPECT_TRUE(WorkingHas("start"));
-  // A second start-up discards what was added.
+  // A second start-up of the loaded directory changes nothing; after a
+  // shut-down, start-up begins afresh.
   EXPECT_EQ(LxAddCustomDict(words_.c_str()), 2u);
+  ASSERT_TRUE(LxInitSeg(data_.path().c_str()));
+  EXPECT_EQ(CustomDictContainer::size(), 2u);
+  LxUnInitSeg();
   ASSERT_TRUE(LxInitSeg(data_.path().c_str()));
   EXPECT_EQ(CustomDictContainer::size(), 1u);
   EXPECT_EQ(LxAddCustomDict(words_.c_str()), 2u);

@@ -87,6 +87,13 @@ bool ReadLine(const std::string& line, const char* path, std::size_t line_no, Li
 
 bool AsciiDict::Init(const char* path) { return Build(path); }
 
+void AsciiDict::UnInit() {
+  eng_trie_.clear();
+  pinyin_trie_.clear();
+  default_eng_prob_ = 0;
+  default_pinyin_prob_ = 0;
+}
+
 bool AsciiDict::Build(const char* path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {

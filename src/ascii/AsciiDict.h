@@ -36,6 +36,8 @@ class AsciiDict {
   // Builds both tries from the file; false when it cannot be read or a trie
   // cannot be built (with a message naming the file on stderr).
   static bool Init(const char* path);
+  // Empties both tries.
+  static void UnInit();
   static bool Build(const char* path);
   static bool BuildDict(std::vector<std::pair<std::string, double>>& pairs, double min_prob,
                         Darts::DoubleArray* trie);

@@ -1,8 +1,15 @@
 #include "custom/CustomDictContainer.h"
 
 #include <new>
+#include <string>
+
+#include "dict/DictFile.h"
 
 namespace new_seg {
+
+namespace {
+const char kWhat[] = "custom dictionary";
+}  // namespace
 
 CustomDict* CustomDictContainer::dicts_[kMaxDictCount] = {};
 size_t CustomDictContainer::size_ = 0;
@@ -27,6 +34,12 @@ void CustomDictContainer::UnInit() {
 
 size_t CustomDictContainer::AddDict(const char* path) {
   if (path == nullptr) return 0;
+  if (size_ == kMaxDictCount) {
+    dict_file::ReportFileError(kWhat, path,
+                               "all " + std::to_string(kMaxDictCount) +
+                                   " dictionary ids are in use; delete one first");
+    return 0;
+  }
   for (size_t slot = 0; slot < kMaxDictCount; ++slot) {
     if (dicts_[slot] != nullptr) continue;
     CustomDict* dict = new (std::nothrow) CustomDict;
@@ -43,7 +56,7 @@ size_t CustomDictContainer::AddDict(const char* path) {
 }
 
 bool CustomDictContainer::UpdateDict(const char* path, size_t id) {
-  if (!IsValidId(id) || dicts_[id - 1] == nullptr) return false;
+  if (path == nullptr || !IsValidId(id) || dicts_[id - 1] == nullptr) return false;
   return dicts_[id - 1]->Init(path);
 }
 

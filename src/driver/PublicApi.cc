@@ -1,5 +1,9 @@
 // The exported functions: start-up, handles and result access, each a thin
 // mapping onto LxSegmentor and the process-wide resources.
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -11,6 +15,7 @@
 #include "dict/CoreDict.h"
 #include "dict/CoreRule.h"
 #include "dict/NGram.h"
+#include "driver/HandleRegistry.h"
 #include "driver/LxSegmentor.h"
 #include "pos/CSegmentTag.h"
 #include "pos/PosInterveneCoredict.h"
@@ -21,36 +26,71 @@ namespace new_seg {
 namespace {
 
 typedef bool (*Loader)(const char* path);
+typedef void (*Releaser)();
 
 struct LoadStep {
   const char* file_name;
-  Loader loader;  // null while the resource has no loader in this build
+  Loader loader;      // null while the resource has no loader in this build
+  Releaser release;
 };
 
 // The fixed load order of the data directory. LxInitSeg stops at the first
-// loader that fails; what earlier steps loaded stays loaded.
+// loader that fails and releases what the earlier steps loaded, so a later
+// LxInitSeg starts from nothing.
 const LoadStep kLoadOrder[] = {
-    {"core_dict.dat", &CoreDict::Init},
-    {"core_rule.dat", &CoreRule::Init},
-    {"ngram.dat", &NGram::Init},
-    {"t2s.dat", &SentenceNormalizer::Init},
-    {"tag_info.dat", &CSegmentTag::Init},
-    {"ne_dict.dat", nullptr},
-    {"name.dat", nullptr},
-    {"ne_pattern.dat", nullptr},
-    {"ne_model.dat", nullptr},
-    {"custom_word/", &CustomDictContainer::Init},
-    {"custom_rule.dat", &CustomRule::Init},
-    {"additional_rule.dat", &AdditionalRule::Init},
-    {"pos_intervene_dict.dat", &PosInterveneCoredict::Init},
-    {"ner_rules.txt", nullptr},
-    {"ascii_dict.txt", &AsciiDict::Init},
+    {"core_dict.dat", &CoreDict::Init, [] { CoreDict::UnInit(); }},
+    {"core_rule.dat", &CoreRule::Init, [] { CoreRule::UnInit(); }},
+    {"ngram.dat", &NGram::Init, [] { NGram::UnInit(); }},
+    {"t2s.dat", &SentenceNormalizer::Init, &SentenceNormalizer::UnInit},
+    {"tag_info.dat", &CSegmentTag::Init, [] { CSegmentTag::UnInit(); }},
+    {"ne_dict.dat", nullptr, nullptr},
+    {"name.dat", nullptr, nullptr},
+    {"ne_pattern.dat", nullptr, nullptr},
+    {"ne_model.dat", nullptr, nullptr},
+    {"custom_word/", &CustomDictContainer::Init, &CustomDictContainer::UnInit},
+    {"custom_rule.dat", &CustomRule::Init, [] { CustomRule::UnInit(); }},
+    {"additional_rule.dat", &AdditionalRule::Init, [] { AdditionalRule::UnInit(); }},
+    {"pos_intervene_dict.dat", &PosInterveneCoredict::Init,
+     [] { PosInterveneCoredict::UnInit(); }},
+    {"ner_rules.txt", nullptr, nullptr},
+    {"ascii_dict.txt", &AsciiDict::Init, &AsciiDict::UnInit},
 };
 
-LxSegmentor* Segmentor(HANDLE handle) { return static_cast<LxSegmentor*>(handle); }
+// The directory whose resources are loaded (as LxInitSeg resolved it), or
+// empty while nothing is loaded.
+std::string& LoadedDirectory() {
+  static std::string* directory = new std::string;
+  return *directory;
+}
 
-// Accessors take size_t in places but compare as a signed 32-bit index.
-int Narrow(size_t index) { return static_cast<int>(static_cast<int32_t>(index)); }
+void ReleaseAll() {
+  for (const LoadStep& step : kLoadOrder) {
+    if (step.release != nullptr) step.release();
+  }
+  LoadedDirectory().clear();
+}
+
+// The directory with a trailing '/', and the name two spellings of the same
+// directory share (its real path, when it resolves).
+std::string WithSlash(std::string dir) {
+  if (dir.empty()) dir = ".";
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+std::string Identity(const std::string& dir) {
+  char* real = realpath(dir.c_str(), nullptr);
+  if (real == nullptr) return dir;
+  std::string identity = WithSlash(real);
+  free(real);
+  return identity;
+}
+
+LxSegmentor* Segmentor(HANDLE handle) { return HandleRegistry::Find(handle); }
+
+// Result indices are compared as signed 32-bit numbers; anything that does
+// not fit (2^32 included) is out of range rather than cut to its low bits.
+int Narrow(size_t index) { return index > INT32_MAX ? -1 : static_cast<int>(index); }
 
 const char* const kPosNames[] = {
     "unk", "a",  "ad", "an", "b",  "c",  "d",  "e",  "f",  "g",  "h",  "i",  "j",  "k",
@@ -62,97 +102,142 @@ const char* const kPosNames[] = {
 
 bool LxInitSeg(const char* data_path) {
   if (data_path == nullptr) return false;
-  std::string dir(data_path);
-  if (dir.empty()) dir = ".";
-  if (dir.back() != '/') dir += '/';
+  std::string dir = WithSlash(data_path);
+  std::string identity = Identity(dir);
+  const std::string& loaded = LoadedDirectory();
+  if (!loaded.empty()) {
+    if (loaded == identity) return true;
+    std::fprintf(stderr,
+                 "LxInitSeg: %s: the data directory %s is already loaded; "
+                 "call LxUnInitSeg first\n",
+                 data_path, loaded.c_str());
+    return false;
+  }
+  // Resources a caller loaded one by one are dropped too, so that every
+  // file comes from this directory.
+  ReleaseAll();
   for (const LoadStep& step : kLoadOrder) {
     if (step.loader == nullptr) continue;
     std::string path = dir + step.file_name;
-    if (!step.loader(path.c_str())) return false;
+    if (!step.loader(path.c_str())) {
+      ReleaseAll();
+      return false;
+    }
   }
   NGram::CacheBackedOffCosts(static_cast<size_t>(CoreDict::GetSize()));
+  LoadedDirectory() = identity;
   return true;
 }
 
-void LxUnInitSeg() {
-  CoreDict::UnInit();
-  CoreRule::UnInit();
-  NGram::UnInit();
-  SentenceNormalizer::UnInit();
-  CSegmentTag::UnInit();
-  CustomDictContainer::UnInit();
-  CustomRule::UnInit();
-  AdditionalRule::UnInit();
-  PosInterveneCoredict::UnInit();
-}
+void LxUnInitSeg() { ReleaseAll(); }
 
 HANDLE LxCreateSegHandle(int32_t seg_mode) {
   LxSegmentor* segmentor = new (std::nothrow) LxSegmentor(seg_mode);
   if (segmentor == nullptr) return nullptr;
-  if (!segmentor->Init()) {
-    delete segmentor;
-    return nullptr;
-  }
-  return segmentor;
+  HANDLE handle = segmentor->Init() ? HandleRegistry::Add(segmentor) : nullptr;
+  if (handle == nullptr) delete segmentor;
+  return handle;
 }
 
-void LxCloseSegHandle(HANDLE seg_handle) { delete Segmentor(seg_handle); }
+void LxCloseSegHandle(HANDLE seg_handle) { delete HandleRegistry::Remove(seg_handle); }
 
 void ResetSegMode(HANDLE seg_handle, int32_t seg_mode_value) {
-  Segmentor(seg_handle)->ResetSegMode(seg_mode_value);
+  if (LxSegmentor* segmentor = Segmentor(seg_handle)) segmentor->ResetSegMode(seg_mode_value);
 }
 
 bool LxSegment(HANDLE seg_handle, const char* text, size_t len, size_t charset) {
-  return Segmentor(seg_handle)->segment(text, len, charset);
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor != nullptr && segmentor->segment(text, len, charset);
 }
 
-size_t LxGetResultCnt(HANDLE seg_handle) { return Segmentor(seg_handle)->GetBasicResCount(); }
+size_t LxGetResultCnt(HANDLE seg_handle) {
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? 0 : segmentor->GetBasicResCount();
+}
 
-pWP LxGetAt(HANDLE seg_handle, int index) { return Segmentor(seg_handle)->GetWordPosAt(index); }
+pWP LxGetAt(HANDLE seg_handle, int index) {
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetWordPosAt(index);
+}
 
 const char* LxGetWordAt(HANDLE seg_handle, size_t index) {
-  return Segmentor(seg_handle)->GetBasicAt(Narrow(index));
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetBasicAt(Narrow(index));
 }
 
 const token_t* LxGetBasicTokenAt(HANDLE seg_handle, int32_t idx) {
-  return Segmentor(seg_handle)->GetBasicTokenAt(idx);
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetBasicTokenAt(idx);
 }
 
-size_t LxGetPhraseCnt(HANDLE seg_handle) { return Segmentor(seg_handle)->GetPhraseResCount(); }
+size_t LxGetPhraseCnt(HANDLE seg_handle) {
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? 0 : segmentor->GetPhraseResCount();
+}
 
 const char* LxGetPhraseAt(HANDLE seg_handle, size_t index) {
-  return Segmentor(seg_handle)->GetPhraseAt(Narrow(index));
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetPhraseAt(Narrow(index));
 }
 
 const comb_token_t* LxGetPhraseTokenAt(HANDLE seg_handle, int32_t idx) {
-  return Segmentor(seg_handle)->GetPhraseTokenAt(idx);
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetPhraseTokenAt(idx);
 }
 
-size_t LxGetMixWordCnt(HANDLE seg_handle) { return Segmentor(seg_handle)->GetMixResCount(); }
+size_t LxGetMixWordCnt(HANDLE seg_handle) {
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? 0 : segmentor->GetMixResCount();
+}
 
 const char* LxGetMixWordAt(HANDLE seg_handle, size_t index) {
-  return Segmentor(seg_handle)->GetMixWordAt(Narrow(index));
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetMixWordAt(Narrow(index));
 }
 
 const token_t* LxGetMixTokenAt(HANDLE seg_handle, int32_t idx) {
-  return Segmentor(seg_handle)->GetMixTokenAt(idx);
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetMixTokenAt(idx);
 }
 
 size_t LxGetAdditionalTokenCnt(HANDLE seg_handle) {
-  return Segmentor(seg_handle)->GetAdditionalResCount();
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? 0 : segmentor->GetAdditionalResCount();
 }
 
 const additional_token_t* LxGetAdditionalTokenAt(HANDLE seg_handle, size_t idx) {
-  return Segmentor(seg_handle)->GetAdditionalTokenAt(Narrow(idx));
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetAdditionalTokenAt(Narrow(idx));
 }
 
 void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens) {
-  seg_tokens = *Segmentor(seg_handle)->GetSegResAll();
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  if (segmentor == nullptr) {
+    seg_tokens = seg_tokens_t();
+    return;
+  }
+  seg_tokens = *segmentor->GetSegResAll();
 }
 
-size_t LxAddCustomDict(const char* dict_path) { return CustomDictContainer::AddDict(dict_path); }
+namespace {
+
+// Custom dictionaries live beside the loaded resources: before LxInitSeg
+// (or after LxUnInitSeg) there is no working dictionary to add to.
+bool ReadyForCustomDicts(const char* call) {
+  if (!LoadedDirectory().empty()) return true;
+  std::fprintf(stderr, "%s: no data directory is loaded; call LxInitSeg first\n", call);
+  return false;
+}
+
+}  // namespace
+
+size_t LxAddCustomDict(const char* dict_path) {
+  if (!ReadyForCustomDicts("LxAddCustomDict")) return 0;
+  return CustomDictContainer::AddDict(dict_path);
+}
 
 bool LxUpdateCustomDict(const char* dict_path, size_t ID) {
+  if (!ReadyForCustomDicts("LxUpdateCustomDict")) return false;
   return CustomDictContainer::UpdateDict(dict_path, ID);
 }
 
