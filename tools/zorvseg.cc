@@ -1,73 +1,168 @@
-// zorvseg: segments standard input line by line and prints one output line
-// per input line.
+// zorvseg: segments text files (or standard input) line by line and writes
+// one output line per input line.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/BatchSegmenter.h"
 #include "common/DataDirectory.h"
-#include "common/PresegmentedTagger.h"
-#include "text/Gb18030.h"
+#include "common/LineReader.h"
+#include "common/OutputFile.h"
+#include "common/PresegmentedBatchTagger.h"
+#include "common/ProgressBar.h"
 #include "zorvseg.h"
 
-namespace {
+using zorvseg_tools::OutputFormat;
 
-enum class Format { kWords, kPos, kMix, kPhrases };
+namespace {
 
 // Tagging, full-width to half-width and traditional to simplified, with the
 // full ASCII segmentation: it scores best against the segmentation standard
 // the data is trained on. Simple ASCII mode cuts decimals and percentages
 // ("40 . 89", "50 %"), and person-name tags wait for entity recognition.
 const int32_t kCommandLineMode = new_seg::kModeCommandLineDefault;
+const int32_t kAsciiModeBits = new_seg::kModeUseWholeMode | new_seg::kModeUseSimpleMode |
+                               new_seg::kModeUseAsciiLmMode | new_seg::kModeUseAsciiLmPinyin;
+const int32_t kWholeNameBits =
+    new_seg::kModeNePerWhole | new_seg::kModeNeOrgWhole | new_seg::kModeNeLocWhole;
 
 struct Options {
   std::string data_dir;
   int32_t mode = kCommandLineMode;
+  // Bits the named switches turn on and off, on top of mode.
+  int32_t mode_on = 0;
+  int32_t mode_off = 0;
   bool gbk = false;
-  Format format = Format::kWords;
+  OutputFormat format = OutputFormat::kWords;
   std::vector<std::string> user_dicts;
   bool presegmented = false;
+  std::vector<std::string> inputs;
+  std::string output;
+  bool progress = true;
+
+  int32_t EffectiveMode() const {
+    int32_t effective = (mode & ~mode_off) | mode_on;
+    if (!user_dicts.empty()) effective |= new_seg::kModeUseCustomWord;
+    if (format == OutputFormat::kEntities) effective |= new_seg::kModeNeName;
+    return effective;
+  }
+};
+
+// A named switch for mode bits: the bits it turns on and off.
+struct ModeSwitch {
+  const char* name;
+  int32_t on;
+  int32_t off;
+};
+
+const ModeSwitch kModeSwitches[] = {
+    {"--pos-tags", new_seg::kModePosTag, 0},
+    {"--no-pos-tags", 0, new_seg::kModePosTag},
+    {"--entities", new_seg::kModeNeName, 0},
+    {"--no-entities", 0, new_seg::kModeNeName | kWholeNameBits},
+    {"--whole-names", new_seg::kModeNeName | kWholeNameBits, 0},
+    {"--t2s", new_seg::kModeTraditionalToSimplified, 0},
+    {"--no-t2s", 0, new_seg::kModeTraditionalToSimplified},
+    {"--half-width", new_seg::kModeSbcToDbc, 0},
+    {"--no-half-width", 0, new_seg::kModeSbcToDbc},
+    {"--lower-case", new_seg::kModeUpperToLower, 0},
+    {"--single-chars", new_seg::kModeSingleWord, 0},
+};
+
+struct NamedValue {
+  const char* name;
+  int32_t bits;
+};
+
+const NamedValue kAsciiModes[] = {
+    {"full", 0},
+    {"simple", new_seg::kModeUseSimpleMode},
+    {"whole", new_seg::kModeUseWholeMode},
+    {"lm", new_seg::kModeUseAsciiLmMode},
+    {"lm-pinyin", new_seg::kModeUseAsciiLmMode | new_seg::kModeUseAsciiLmPinyin},
+};
+
+struct NamedFormat {
+  const char* name;
+  OutputFormat format;
+};
+
+const NamedFormat kFormats[] = {
+    {"words", OutputFormat::kWords},     {"pos", OutputFormat::kPos},
+    {"mix", OutputFormat::kMix},         {"phrases", OutputFormat::kPhrases},
+    {"entities", OutputFormat::kEntities}, {"json", OutputFormat::kJson},
 };
 
 const char kUsage[] =
-    "usage: zorvseg [--data DIR] [--mode HEX] [--gbk] [--format words|pos|mix|phrases]\n"
-    "               [--user-dict PATH]...\n"
+    "usage: zorvseg [OPTIONS] [FILE...]\n"
     "\n"
-    "Segments standard input line by line and writes one line per input line.\n"
+    "Segments Chinese text into words. Reads the FILEs in order (standard input\n"
+    "when there are none, or for '-') and writes exactly one line per input line.\n"
     "\n"
-    "  --data DIR      data directory (default: ../data beside the executable)\n"
-    "  --mode HEX      segmentation mode bits (default 0x214)\n"
-    "  --gbk           input and output are GBK instead of UTF-8\n"
-    "  --format F      words:   basic words separated by spaces (default)\n"
-    "                  pos:     basic words as word/tag\n"
-    "                  mix:     mix words (phrases that qualify taken whole)\n"
-    "                  phrases: phrases only\n"
-    "  --user-dict PATH  user word list: a file, or a directory of files, with one\n"
-    "                  entry per line, word[,tag] (tag n by default; '#' starts a\n"
-    "                  comment), UTF-8 or GBK. Where a listed word starts and ends\n"
-    "                  on word boundaries and is at least as long as the word at\n"
-    "                  its start, it replaces the words it spans. Repeatable: every\n"
-    "                  list is loaded, the last one given is the one consulted\n"
-    "                  (put several files in one directory to combine them).\n"
-    "                  Turns on mode bit 0x08.\n"
-    "  --presegmented  the input is already segmented (words separated by spaces):\n"
-    "                  tag it as given and print word/tag (measures the tagger\n"
-    "                  on a gold segmentation)\n"
-    "  --help          show this help\n"
+    "Output:\n"
+    "  -o, --output FILE   write to FILE instead of standard output\n"
+    "  --format F          words:    basic words separated by spaces (default)\n"
+    "                      pos:      basic words as word/tag\n"
+    "                      mix:      mix words (qualifying phrases, URLs and e-mail\n"
+    "                                addresses taken whole)\n"
+    "                      phrases:  phrases only\n"
+    "                      entities: recognised entities as text/type (person,\n"
+    "                                location, organization, date); turns on\n"
+    "                                --entities\n"
+    "                      json:     one JSON object per line: words with tags and\n"
+    "                                character offsets, phrases, mix words, entities\n"
+    "  --gbk               input and output are GBK instead of UTF-8 (not with json)\n"
+    "  --no-progress       no progress bar (shown on standard error when it is a\n"
+    "                      terminal and every input is a file)\n"
     "\n"
-    "Words that are only white space are left out. Exit status: 0 success,\n"
-    "1 failure (data directory not loadable, segmentation error), 2 usage error.\n";
+    "Segmentation (switches apply on top of --mode, the last one given wins):\n"
+    "  --mode HEX          mode bits (default 0x214: --pos-tags --half-width --t2s\n"
+    "                      --ascii full)\n"
+    "  --pos-tags, --no-pos-tags          part-of-speech tagging\n"
+    "  --entities, --no-entities          recognise person, location and\n"
+    "                                     organization names and dates\n"
+    "  --whole-names       keep recognised names as one word (turns on --entities)\n"
+    "  --t2s, --no-t2s     traditional to simplified characters\n"
+    "  --half-width, --no-half-width      full-width to half-width characters\n"
+    "  --lower-case        print words lower-cased\n"
+    "  --single-chars      cut into single characters\n"
+    "  --ascii M           Latin letters, digits and symbols: full (patterns and\n"
+    "                      dictionary words), simple (runs of letters, of digits,\n"
+    "                      of one symbol), whole (cut at spaces only), lm (English\n"
+    "                      word model), lm-pinyin (English or pinyin)\n"
+    "  --user-dict PATH    user word list: a file, or a directory of files, with one\n"
+    "                      entry per line, word[,tag] (tag n by default; '#' starts\n"
+    "                      a comment), UTF-8 or GBK. Where a listed word starts and\n"
+    "                      ends on word boundaries and is at least as long as the\n"
+    "                      word at its start, it replaces the words it spans.\n"
+    "                      Repeatable: every list is loaded, the last one given is\n"
+    "                      the one consulted. Turns on mode bit 0x08.\n"
+    "  --presegmented      the input is already segmented (words separated by\n"
+    "                      spaces): tag it as given and print word/tag\n"
+    "  --data DIR          data directory (default: the installed one, or ../data\n"
+    "                      beside the executable in a build tree)\n"
+    "\n"
+    "  -h, --help          show this help\n"
+    "  --version           show the version\n"
+    "\n"
+    "Examples:\n"
+    "  echo '我爱北京天安门' | zorvseg\n"
+    "  zorvseg --format pos news.txt -o news.seg\n"
+    "  zorvseg --format json --entities news.txt\n"
+    "  zorvseg --ascii whole --no-t2s a.txt b.txt > ab.seg\n"
+    "  zorvseg --user-dict words.txt --format mix news.txt\n"
+    "\n"
+    "Words that are only white space are left out. Exit status: 0 success;\n"
+    "1 failure (an input that cannot be read, an output that cannot be written,\n"
+    "a data directory that cannot be loaded, a segmentation error); 2 usage error.\n";
 
-// Pieces of one overlong line are segmented separately so memory stays flat.
-const size_t kReadBlock = 1 << 20;
-const size_t kMaxPiece = 64 * 1024;
-const size_t kCutLookBack = 1024;
+enum class Parsed { kRun, kDone, kUsageError };
 
 bool ParseMode(const char* text, int32_t& mode) {
   errno = 0;
@@ -78,165 +173,153 @@ bool ParseMode(const char* text, int32_t& mode) {
   return true;
 }
 
-bool ParseFormat(const std::string& name, Format& format) {
-  if (name == "words") format = Format::kWords;
-  else if (name == "pos") format = Format::kPos;
-  else if (name == "mix") format = Format::kMix;
-  else if (name == "phrases") format = Format::kPhrases;
-  else return false;
-  return true;
+void ApplySwitch(int32_t on, int32_t off, Options& options) {
+  options.mode_on = (options.mode_on & ~off) | on;
+  options.mode_off = (options.mode_off & ~on) | off;
 }
 
-// 0: run; 1: help shown; 2: usage error (message printed).
-int ParseOptions(int argc, char** argv, Options& options) {
-  options.data_dir = zorvseg_tools::DefaultDataDirectory();
+bool ApplyModeSwitch(const std::string& arg, Options& options) {
+  for (const ModeSwitch& entry : kModeSwitches) {
+    if (arg != entry.name) continue;
+    ApplySwitch(entry.on, entry.off, options);
+    return true;
+  }
+  return false;
+}
+
+bool ParseAsciiMode(const std::string& name, Options& options) {
+  for (const NamedValue& entry : kAsciiModes) {
+    if (name != entry.name) continue;
+    ApplySwitch(entry.bits, kAsciiModeBits & ~entry.bits, options);
+    return true;
+  }
+  return false;
+}
+
+bool ParseFormat(const std::string& name, OutputFormat& format) {
+  for (const NamedFormat& entry : kFormats) {
+    if (name != entry.name) continue;
+    format = entry.format;
+    return true;
+  }
+  return false;
+}
+
+// Options taking a value accept "--name value" and "--name=value".
+bool TakesValue(const std::string& name) {
+  return name == "--data" || name == "--mode" || name == "--format" || name == "--ascii" ||
+         name == "--user-dict" || name == "--output" || name == "-o";
+}
+
+Parsed ParseValueOption(const std::string& name, const std::string& value, Options& options) {
+  if (name == "--data") {
+    options.data_dir = value;
+  } else if (name == "--mode") {
+    if (!ParseMode(value.c_str(), options.mode)) {
+      fprintf(stderr, "zorvseg: --mode wants a hexadecimal number, got '%s'\n", value.c_str());
+      return Parsed::kUsageError;
+    }
+  } else if (name == "--format") {
+    if (!ParseFormat(value, options.format)) {
+      fprintf(stderr, "zorvseg: unknown --format '%s' (words, pos, mix, phrases, entities, json)\n",
+              value.c_str());
+      return Parsed::kUsageError;
+    }
+  } else if (name == "--ascii") {
+    if (!ParseAsciiMode(value, options)) {
+      fprintf(stderr, "zorvseg: unknown --ascii '%s' (full, simple, whole, lm, lm-pinyin)\n",
+              value.c_str());
+      return Parsed::kUsageError;
+    }
+  } else if (name == "--user-dict") {
+    options.user_dicts.push_back(value);
+  } else {  // -o, --output
+    options.output = value;
+  }
+  return Parsed::kRun;
+}
+
+Parsed UsageError(const char* format, const std::string& arg) {
+  fprintf(stderr, "zorvseg: ");
+  fprintf(stderr, format, arg.c_str());
+  fprintf(stderr, "\nTry 'zorvseg --help'.\n");
+  return Parsed::kUsageError;
+}
+
+Parsed ParseOptions(int argc, char** argv, Options& options) {
+  bool only_files = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    auto value = [&](const char* name) -> const char* {
-      if (i + 1 >= argc) {
-        fprintf(stderr, "zorvseg: %s needs a value\n", name);
-        return nullptr;
+    if (only_files || arg == "-" || arg.empty() || arg[0] != '-') {
+      options.inputs.push_back(arg);
+      continue;
+    }
+    std::string name = arg, value;
+    size_t equals = arg.find('=');
+    bool inline_value = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
+    if (inline_value) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+    }
+    if (TakesValue(name)) {
+      if (!inline_value) {
+        if (i + 1 >= argc) return UsageError("%s needs a value", name);
+        value = argv[++i];
       }
-      return argv[++i];
-    };
-    if (arg == "--help" || arg == "-h") {
+      Parsed parsed = ParseValueOption(name, value, options);
+      if (parsed != Parsed::kRun) return parsed;
+      continue;
+    }
+    if (inline_value) return UsageError("%s takes no value", name);
+    if (arg == "--") {
+      only_files = true;
+    } else if (arg == "--help" || arg == "-h") {
       fputs(kUsage, stdout);
-      return 1;
+      return Parsed::kDone;
+    } else if (arg == "--version") {
+      printf("zorvseg %s\n", ZORVSEG_VERSION);
+      return Parsed::kDone;
     } else if (arg == "--gbk") {
       options.gbk = true;
-    } else if (arg == "--data") {
-      const char* v = value("--data");
-      if (v == nullptr) return 2;
-      options.data_dir = v;
-    } else if (arg == "--mode") {
-      const char* v = value("--mode");
-      if (v == nullptr) return 2;
-      if (!ParseMode(v, options.mode)) {
-        fprintf(stderr, "zorvseg: --mode wants a hexadecimal number, got '%s'\n", v);
-        return 2;
-      }
     } else if (arg == "--presegmented") {
       options.presegmented = true;
-    } else if (arg == "--user-dict") {
-      const char* v = value("--user-dict");
-      if (v == nullptr) return 2;
-      options.user_dicts.push_back(v);
-    } else if (arg == "--format") {
-      const char* v = value("--format");
-      if (v == nullptr) return 2;
-      if (!ParseFormat(v, options.format)) {
-        fprintf(stderr, "zorvseg: unknown --format '%s' (words, pos, mix, phrases)\n", v);
-        return 2;
-      }
-    } else {
-      fprintf(stderr, "zorvseg: unknown option '%s'\n%s", arg.c_str(), kUsage);
-      return 2;
+    } else if (arg == "--no-progress") {
+      options.progress = false;
+    } else if (!ApplyModeSwitch(arg, options)) {
+      return UsageError("unknown option '%s'", arg);
     }
   }
-  return 0;
+  if (options.gbk && options.format == OutputFormat::kJson) {
+    return UsageError("%s: JSON is written in UTF-8; convert GBK input first", "--format json");
+  }
+  if (options.data_dir.empty()) options.data_dir = zorvseg_tools::DefaultDataDirectory();
+  return Parsed::kRun;
 }
 
-bool IsWhiteSpaceWord(const char* word, size_t len, bool gbk) {
-  for (size_t i = 0; i < len;) {
-    unsigned char c = static_cast<unsigned char>(word[i]);
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
-      ++i;
-    } else if (gbk && i + 1 < len && c == 0xA1 && static_cast<unsigned char>(word[i + 1]) == 0xA1) {
-      i += 2;  // ideographic space
-    } else if (!gbk && i + 2 < len && memcmp(word + i, "\xE3\x80\x80", 3) == 0) {
-      i += 3;
-    } else {
+// Every input must be a readable file before the data is loaded; the total
+// size of the inputs is known when all of them are regular files.
+bool CheckInputs(const std::vector<std::string>& inputs, uint64_t* known_size) {
+  bool all_regular = !inputs.empty();
+  uint64_t total = 0;
+  for (const std::string& path : inputs) {
+    if (path == "-") {
+      all_regular = false;
+      continue;
+    }
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || access(path.c_str(), R_OK) != 0) {
+      fprintf(stderr, "zorvseg: cannot read '%s': %s\n", path.c_str(), strerror(errno));
       return false;
     }
+    if (S_ISDIR(info.st_mode)) {
+      fprintf(stderr, "zorvseg: cannot read '%s': it is a directory\n", path.c_str());
+      return false;
+    }
+    all_regular = all_regular && S_ISREG(info.st_mode);
+    total += static_cast<uint64_t>(info.st_size);
   }
+  *known_size = all_regular ? total : 0;
   return true;
-}
-
-// Segments the pieces of one input line and writes the chosen stream.
-class LineSegmenter {
- public:
-  LineSegmenter(new_seg::HANDLE handle, const Options& options, FILE* out)
-      : handle_(handle), options_(options), out_(out) {}
-
-  bool failed() const { return failed_; }
-
-  void Piece(const char* text, size_t len, size_t line_no) {
-    if (len == 0) return;
-    size_t charset = options_.gbk ? new_seg::kCharsetGBK : new_seg::kCharsetUTF8;
-    if (!new_seg::LxSegment(handle_, text, len, charset)) {
-      fprintf(stderr, "zorvseg: segmentation failed on line %zu\n", line_no);
-      failed_ = true;
-      return;
-    }
-    switch (options_.format) {
-      case Format::kWords:
-      case Format::kPos:
-        for (size_t i = 0; i < new_seg::LxGetResultCnt(handle_); ++i) {
-          const new_seg::token_t* t = new_seg::LxGetBasicTokenAt(handle_, static_cast<int32_t>(i));
-          Word(t->word, t->wlen, options_.format == Format::kPos ? t->pos : -1);
-        }
-        break;
-      case Format::kMix:
-        for (size_t i = 0; i < new_seg::LxGetMixWordCnt(handle_); ++i) {
-          const new_seg::token_t* t = new_seg::LxGetMixTokenAt(handle_, static_cast<int32_t>(i));
-          Word(t->word, t->wlen, -1);
-        }
-        break;
-      case Format::kPhrases:
-        for (size_t i = 0; i < new_seg::LxGetPhraseCnt(handle_); ++i) {
-          const new_seg::comb_token_t* t =
-              new_seg::LxGetPhraseTokenAt(handle_, static_cast<int32_t>(i));
-          Word(t->word, t->wlen, -1);
-        }
-        break;
-    }
-  }
-
-  void EndLine() {
-    fputc('\n', out_);
-    line_has_words_ = false;
-  }
-
- private:
-  void Word(const char* word, size_t len, int pos) {
-    if (IsWhiteSpaceWord(word, len, options_.gbk)) return;
-    if (line_has_words_) fputc(' ', out_);
-    fwrite(word, 1, len, out_);
-    if (pos >= 0) {
-      char tag[8];
-      new_seg::LxPosId2Str(static_cast<unsigned char>(pos), tag);
-      fputc('/', out_);
-      fputs(tag, out_);
-    }
-    line_has_words_ = true;
-  }
-
-  new_seg::HANDLE handle_;
-  const Options& options_;
-  FILE* out_;
-  bool line_has_words_ = false;
-  bool failed_ = false;
-};
-
-// Where to cut a piece of an overlong line: after the last space or ASCII
-// punctuation near the end, else at a character boundary.
-size_t PieceCut(const char* text, size_t len, bool gbk) {
-  for (size_t i = len; i > 0 && len - i < kCutLookBack; --i) {
-    if (strchr(" \t,.;!?", text[i - 1]) != nullptr && text[i - 1] != '\0') return i;
-  }
-  if (!gbk) {
-    size_t i = len;
-    while (i > 0 && (static_cast<unsigned char>(text[i - 1]) & 0xC0) == 0x80) --i;
-    // text[i - 1] starts the last character, which may be incomplete.
-    return i > 1 ? i - 1 : len;
-  }
-  size_t pos = 0;
-  while (pos < len) {
-    size_t char_len = new_seg::GbCharLen(text, pos, len);
-    if (pos + char_len >= len) break;
-    pos += char_len;
-  }
-  return pos > 0 ? pos : len;
 }
 
 // Adds each list as a custom dictionary and makes the last one the working
@@ -260,109 +343,89 @@ bool AddUserDicts(const std::vector<std::string>& paths) {
   return true;
 }
 
-// Tags each line's own words (separated by spaces) and prints word/tag.
-int TagPresegmented(const Options& options) {
-  zorvseg_tools::PresegmentedTagger tagger(options.mode);
+// Reads every batch, hands it to process (which appends its output lines)
+// and writes the output in input order. False when processing or writing
+// failed; reading failures are the reader's to report.
+template <typename Process>
+bool ProcessAll(zorvseg_tools::LineReader& reader, zorvseg_tools::OutputFile& output,
+                zorvseg_tools::ProgressBar* progress, Process process) {
+  zorvseg_tools::TextBatch batch;
+  std::string text;
+  bool ok = true;
+  while (reader.Next(&batch)) {
+    text.clear();
+    ok = process(batch, &text) && ok;
+    if (!output.Write(text)) return false;
+    if (progress != nullptr) progress->Update(reader.bytes_read());
+  }
+  if (progress != nullptr) progress->Finish(reader.bytes_read());
+  return ok;
+}
+
+bool SegmentAll(const Options& options, zorvseg_tools::LineReader& reader,
+                zorvseg_tools::OutputFile& output, zorvseg_tools::ProgressBar* progress) {
+  new_seg::HANDLE handle = new_seg::LxCreateSegHandle(options.EffectiveMode());
+  if (handle == nullptr) {
+    fprintf(stderr, "zorvseg: cannot create a segmentation handle\n");
+    return false;
+  }
+  zorvseg_tools::BatchSegmenter segmenter(handle, options.format, options.gbk);
+  bool ok = ProcessAll(reader, output, progress,
+                       [&](const zorvseg_tools::TextBatch& batch, std::string* text) {
+                         return segmenter.Segment(batch, text);
+                       });
+  new_seg::LxCloseSegHandle(handle);
+  return ok;
+}
+
+bool TagAll(const Options& options, zorvseg_tools::LineReader& reader,
+            zorvseg_tools::OutputFile& output, zorvseg_tools::ProgressBar* progress) {
+  zorvseg_tools::PresegmentedBatchTagger tagger(options.EffectiveMode(), options.gbk);
   if (!tagger.Init()) {
     fprintf(stderr, "zorvseg: cannot set up the tagger\n");
-    return 1;
+    return false;
   }
-  std::string line;
-  std::vector<std::string> words;
-  std::vector<uint8_t> tags;
-  int status = 0;
-  while (std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    words.clear();
-    std::istringstream in(line);
-    for (std::string word; in >> word;) words.push_back(word);
-    tagger.Tag(words, options.gbk, &tags);
-    for (size_t i = 0; i < words.size(); ++i) {
-      char tag[8];
-      new_seg::LxPosId2Str(tags[i], tag);
-      printf("%s%s/%s", i ? " " : "", words[i].c_str(), tag);
-    }
-    putchar('\n');
-  }
-  if (fflush(stdout) != 0) status = 1;
-  return status;
+  return ProcessAll(reader, output, progress,
+                    [&](const zorvseg_tools::TextBatch& batch, std::string* text) {
+                      tagger.Tag(batch, text);
+                      return true;
+                    });
 }
 
 int Run(const Options& options) {
+  uint64_t known_size = 0;
+  if (!CheckInputs(options.inputs, &known_size)) return 1;
+  zorvseg_tools::OutputFile output;
+  if (!output.Open(options.output)) return 1;
   if (!new_seg::LxInitSeg(options.data_dir.c_str())) {
     fprintf(stderr, "zorvseg: cannot load the data directory '%s'\n", options.data_dir.c_str());
     return 1;
   }
   // Dictionaries are process-wide and must not change while a handle
   // segments: all of them are loaded before the handle exists.
-  if (!AddUserDicts(options.user_dicts)) {
-    new_seg::LxUnInitSeg();
-    return 1;
+  bool ok = AddUserDicts(options.user_dicts);
+  if (ok) {
+    zorvseg_tools::LineReader reader(options.inputs, options.gbk);
+    bool show_progress = options.progress && known_size > 0 && isatty(STDERR_FILENO);
+    zorvseg_tools::ProgressBar progress(known_size, stderr);
+    zorvseg_tools::ProgressBar* bar = show_progress ? &progress : nullptr;
+    ok = options.presegmented ? TagAll(options, reader, output, bar)
+                              : SegmentAll(options, reader, output, bar);
+    ok = !reader.failed() && ok;
   }
-  if (options.presegmented) {
-    int status = TagPresegmented(options);
-    new_seg::LxUnInitSeg();
-    return status;
-  }
-  int32_t mode = options.mode;
-  if (!options.user_dicts.empty()) mode |= new_seg::kModeUseCustomWord;
-  new_seg::HANDLE handle = new_seg::LxCreateSegHandle(mode);
-  if (handle == nullptr) {
-    fprintf(stderr, "zorvseg: cannot create a segmentation handle\n");
-    new_seg::LxUnInitSeg();
-    return 1;
-  }
-  LineSegmenter segmenter(handle, options, stdout);
-  std::vector<char> buffer(kReadBlock + kMaxPiece);
-  size_t held = 0;  // bytes of the current, unfinished line in buffer
-  size_t line_no = 1;
-  for (;;) {
-    size_t got = fread(buffer.data() + held, 1, buffer.size() - held, stdin);
-    size_t filled = held + got;
-    size_t start = 0;
-    for (;;) {
-      const char* newline =
-          static_cast<const char*>(memchr(buffer.data() + start, '\n', filled - start));
-      if (newline == nullptr) break;
-      size_t end = static_cast<size_t>(newline - buffer.data());
-      segmenter.Piece(buffer.data() + start, end - start, line_no++);
-      segmenter.EndLine();
-      start = end + 1;
-    }
-    held = filled - start;
-    if (got == 0) {
-      if (held > 0) {
-        segmenter.Piece(buffer.data() + start, held, line_no);
-        segmenter.EndLine();
-      }
-      break;
-    }
-    // An unfinished line longer than a piece is segmented in pieces now.
-    while (held >= kMaxPiece) {
-      size_t cut = PieceCut(buffer.data() + start, kMaxPiece, options.gbk);
-      segmenter.Piece(buffer.data() + start, cut, line_no);
-      start += cut;
-      held -= cut;
-    }
-    memmove(buffer.data(), buffer.data() + start, held);
-  }
-  bool read_error = ferror(stdin) != 0;
-  if (read_error) fprintf(stderr, "zorvseg: error reading standard input\n");
-  new_seg::LxCloseSegHandle(handle);
   new_seg::LxUnInitSeg();
-  if (fflush(stdout) != 0) {
-    fprintf(stderr, "zorvseg: error writing standard output\n");
-    return 1;
-  }
-  return segmenter.failed() || read_error ? 1 : 0;
+  ok = output.Close() && ok;
+  return ok ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  int parsed = ParseOptions(argc, argv, options);
-  if (parsed == 1) return 0;
-  if (parsed == 2) return 2;
+  switch (ParseOptions(argc, argv, options)) {
+    case Parsed::kDone: return 0;
+    case Parsed::kUsageError: return 2;
+    case Parsed::kRun: break;
+  }
   return Run(options);
 }

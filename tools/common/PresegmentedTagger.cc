@@ -22,79 +22,74 @@ new_seg::OmniSegItem::UnDictTermType KindOf(const char* text, size_t len) {
 }
 }  // namespace
 
-PresegmentedTagger::PresegmentedTagger(int32_t mode)
-    : mode_(mode), net_(1024), normalizer_(&mode_, 1024) {}
+PresegmentedTagger::PresegmentedTagger(int32_t mode, bool gbk)
+    : mode_(mode), gbk_(gbk), net_(1024), normalizer_(&mode_, 1024) {}
 
 bool PresegmentedTagger::Init() { return net_.Init() && normalizer_.Init() && converter_.ok(); }
 
-bool PresegmentedTagger::Tag(const std::vector<std::string>& words, bool gbk,
-                             std::vector<uint8_t>* tags) {
-  tags->assign(words.size(), 0);
-  std::vector<std::string> gb_words;
-  for (const std::string& word : words) {
-    if (word.empty()) return false;
-    if (gbk) {
-      gb_words.push_back(word);
-      continue;
-    }
-    std::string gb(word.size() * 4 + 8, '\0');
-    size_t len = gb.size();
-    converter_.UTF2GBK(word.data(), word.size(), &gb[0], len);
-    gb.resize(len);
-    gb_words.push_back(gb);
+void PresegmentedTagger::Add(const char* word, size_t len) {
+  std::string gb;
+  if (gbk_) {
+    gb.assign(word, len);
+  } else {
+    gb.resize(len * 4 + 8);
+    size_t gb_len = gb.size();
+    converter_.UTF2GBK(word, len, &gb[0], gb_len);
+    gb.resize(gb_len);
   }
-  // Sentences as the splitter would bound them, cut between words.
-  size_t first = 0;
-  while (first < gb_words.size()) {
-    size_t last = first, bytes = 0;
-    while (last < gb_words.size() && (last == first || bytes + gb_words[last].size() <= kMaxSentence)) {
-      bytes += gb_words[last++].size();
-    }
-    TagSentence(gb_words, first, last, tags);
-    first = last;
-  }
-  return true;
+  if (!words_.empty() && sentence_bytes_ + gb.size() > kMaxSentence) TagSentence();
+  sentence_bytes_ += gb.size();
+  words_.emplace_back(word, len);
+  gb_words_.push_back(std::move(gb));
 }
 
-void PresegmentedTagger::TagSentence(const std::vector<std::string>& gb_words, size_t first,
-                                     size_t last, std::vector<uint8_t>* tags) {
+void PresegmentedTagger::Flush() {
+  if (!words_.empty()) TagSentence();
+}
+
+void PresegmentedTagger::TagSentence() {
+  size_t first_tagged = tagged_.size();
+  for (std::string& word : words_) tagged_.push_back(TaggedWord{std::move(word), 0});
+  std::vector<std::string> gb_words;
+  gb_words.swap(gb_words_);
+  words_.clear();
+  sentence_bytes_ = 0;
+
   // Normalising may shorten a word (full width to half width), so each word
   // is normalised alone and the sentence is their concatenation, which
-  // normalises to itself.
-  std::vector<std::string> normal_words;
-  std::string text;
-  for (size_t i = first; i < last; ++i) {
+  // normalises to itself. A word longer than a sentence stays untagged.
+  text_.clear();
+  ends_.clear();
+  for (const std::string& word : gb_words) {
     size_t len = 0;
-    const char* word = normalizer_.Normalize(gb_words[i].data(), gb_words[i].size(), len);
-    if (word == nullptr) return;  // longer than a sentence: left untagged
-    normal_words.emplace_back(word, len);
-    text += normal_words.back();
+    const char* normal = normalizer_.Normalize(word.data(), word.size(), len);
+    if (normal == nullptr) return;
+    text_.append(normal, len);
+    ends_.push_back(text_.size());
   }
   size_t len = 0;
-  const char* normalized = normalizer_.Normalize(text.data(), text.size(), len);
-  if (normalized == nullptr || len != text.size()) return;
+  const char* normalized = normalizer_.Normalize(text_.data(), text_.size(), len);
+  if (normalized == nullptr || len != text_.size()) return;
   net_.Clear();
   net_.AddTerm(0, 0, new_seg::kSentenceStartIdx, new_seg::OmniSegItem::TYPE_SEG);
-  std::vector<size_t> ends;
-  size_t pos = 0;
-  for (size_t i = first; i < last; ++i) {
-    size_t word_len = normal_words[i - first].size();
-    int id = new_seg::CoreDict::ExactMatchSearch(normalized + pos, word_len);
-    net_.AddTerm(pos, word_len, id < 0 ? 0 : id, KindOf(normalized + pos, word_len));
-    pos += word_len;
-    ends.push_back(pos);
-  }
   size_t previous = 0;
-  for (size_t end : ends) {
+  for (size_t end : ends_) {
+    int id = new_seg::CoreDict::ExactMatchSearch(normalized + previous, end - previous);
+    net_.AddTerm(previous, end - previous, id < 0 ? 0 : id,
+                 KindOf(normalized + previous, end - previous));
+    previous = end;
+  }
+  previous = 0;
+  for (size_t end : ends_) {
     net_.GetSegNode(previous)->set_is_optimal_seg_node(true);
     net_.GetSegNode(previous)->set_next_term_len(end - previous);
     previous = end;
   }
   net_.GetSegNode(previous)->set_is_optimal_seg_node(true);
   tagger_.pos_tag(&net_, &normalizer_, mode_.is_ne_name());
-  for (size_t i = first; i < last; ++i) {
-    const new_seg::OmniSegItem* item = net_.GetSegNode(ends[i - first])->optimal_item();
-    (*tags)[i] = item == nullptr ? 0 : item->pos_tag;
+  for (size_t i = 0; i < ends_.size(); ++i) {
+    const new_seg::OmniSegItem* item = net_.GetSegNode(ends_[i])->optimal_item();
+    tagged_[first_tagged + i].tag = item == nullptr ? 0 : item->pos_tag;
   }
 }
 

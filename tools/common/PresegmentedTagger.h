@@ -19,22 +19,43 @@ namespace zorvseg_tools {
 
 class PresegmentedTagger {
  public:
-  explicit PresegmentedTagger(int32_t mode);
+  // Words are UTF-8, or GBK when gbk is set.
+  PresegmentedTagger(int32_t mode, bool gbk);
   bool Init();
-  // One tag id per word (UTF-8 words, or GBK when gbk is set); false when
-  // a word is empty.
-  bool Tag(const std::vector<std::string>& words, bool gbk, std::vector<uint8_t>* tags);
+
+  // Adds the next word of the line (not empty). Words are tagged a sentence
+  // at a time, bounded as the segmenter's splitter bounds sentences: when
+  // the word does not fit in the sentence gathered so far, that sentence is
+  // tagged and its words move to tagged().
+  void Add(const char* word, size_t len);
+  // Ends the line: tags the sentence gathered so far.
+  void Flush();
+
+  // Tagged words not yet taken by the caller: the word as added, its tag id.
+  struct TaggedWord {
+    std::string text;
+    uint8_t tag;
+  };
+  const std::vector<TaggedWord>& tagged() const { return tagged_; }
+  void ClearTagged() { tagged_.clear(); }
 
  private:
-  // Tags words[first, last) as one sentence of GB18030 text.
-  void TagSentence(const std::vector<std::string>& gb_words, size_t first, size_t last,
-                   std::vector<uint8_t>* tags);
+  void TagSentence();
 
   new_seg::SegMode mode_;
+  bool gbk_;
   new_seg::OmniSegNet net_;
   new_seg::SentenceNormalizer normalizer_;
   new_seg::CSegmentTag tagger_;
   new_seg::EncodeConverter converter_;
+  // The sentence being gathered: each word as added and in GB18030.
+  std::vector<std::string> words_;
+  std::vector<std::string> gb_words_;
+  size_t sentence_bytes_ = 0;
+  std::vector<TaggedWord> tagged_;
+  // Working storage of TagSentence, kept to avoid allocating per sentence.
+  std::string text_;
+  std::vector<size_t> ends_;
 };
 
 }  // namespace zorvseg_tools

@@ -1,0 +1,151 @@
+#include "common/JsonLine.h"
+
+#include <cstdio>
+
+#include "common/BatchSegmenter.h"
+
+namespace zorvseg_tools {
+
+namespace {
+
+size_t Utf8Chars(const char* text, size_t len) {
+  size_t chars = 0;
+  for (size_t i = 0; i < len; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++chars;
+  }
+  return chars;
+}
+
+void AppendNumberField(const char* name, size_t value, std::string* out) {
+  char field[48];
+  snprintf(field, sizeof(field), ",\"%s\":%zu", name, value);
+  out->append(field);
+}
+
+// {"text":...,"pos":... — the opening of a word member; the caller closes it.
+void OpenWordMember(const new_seg::token_t& token, std::string* members) {
+  if (!members->empty()) members->push_back(',');
+  members->append("{\"text\":");
+  AppendJsonString(token.word, token.wlen, members);
+  char tag[8];
+  new_seg::LxPosId2Str(token.pos, tag);
+  members->append(",\"pos\":\"");
+  members->append(tag);
+  members->push_back('"');
+}
+
+}  // namespace
+
+void AppendJsonString(const char* text, size_t len, std::string* out) {
+  out->push_back('"');
+  for (size_t i = 0; i < len; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out->push_back('\\');
+      out->push_back(static_cast<char>(c));
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+      out->append(escaped);
+    } else {
+      out->push_back(static_cast<char>(c));
+    }
+  }
+  out->push_back('"');
+}
+
+void JsonLine::AddPiece(new_seg::HANDLE handle, const char* text, size_t len) {
+  AddWords(handle);
+  AddPhrases(handle);
+  AddMixWords(handle);
+  line_chars_ += Utf8Chars(text, len);
+}
+
+void JsonLine::SkipPiece(const char* text, size_t len) { line_chars_ += Utf8Chars(text, len); }
+
+void JsonLine::AddWords(new_seg::HANDLE handle) {
+  size_t count = new_seg::LxGetResultCnt(handle);
+  shown_before_.assign(1, words_shown_);
+  word_start_.clear();
+  word_end_.clear();
+  size_t offset = line_chars_;
+  for (size_t i = 0; i < count; ++i) {
+    const new_seg::token_t* token = new_seg::LxGetBasicTokenAt(handle, static_cast<int32_t>(i));
+    size_t start = offset;
+    offset += Utf8Chars(token->word, token->wlen);
+    word_start_.push_back(start);
+    word_end_.push_back(offset);
+    if (!IsWhiteSpaceWord(token->word, token->wlen, false)) {
+      OpenWordMember(*token, &words_);
+      AppendNumberField("start", start, &words_);
+      AppendNumberField("end", offset, &words_);
+      words_.push_back('}');
+      ++words_shown_;
+    }
+    shown_before_.push_back(words_shown_);
+  }
+}
+
+void JsonLine::AddPhrases(new_seg::HANDLE handle) {
+  size_t count = new_seg::LxGetPhraseCnt(handle);
+  for (size_t i = 0; i < count; ++i) {
+    const new_seg::comb_token_t* phrase =
+        new_seg::LxGetPhraseTokenAt(handle, static_cast<int32_t>(i));
+    if (phrase->sidx >= phrase->eidx || phrase->eidx > word_end_.size()) continue;
+    size_t start = word_start_[phrase->sidx];
+    size_t end = word_end_[phrase->eidx - 1];
+    const char* entity = EntityName(phrase->cls);
+    if (!phrases_.empty()) phrases_.push_back(',');
+    phrases_.append("{\"text\":");
+    AppendJsonString(phrase->word, phrase->wlen, &phrases_);
+    phrases_.append(",\"type\":\"");
+    phrases_.append(entity != nullptr ? entity : "phrase");
+    phrases_.push_back('"');
+    AppendNumberField("start", start, &phrases_);
+    AppendNumberField("end", end, &phrases_);
+    AppendNumberField("first_word", shown_before_[phrase->sidx], &phrases_);
+    AppendNumberField("end_word", shown_before_[phrase->eidx], &phrases_);
+    phrases_.push_back('}');
+    if (entity == nullptr) continue;
+    if (!entities_.empty()) entities_.push_back(',');
+    entities_.append("{\"text\":");
+    AppendJsonString(phrase->word, phrase->wlen, &entities_);
+    entities_.append(",\"type\":\"");
+    entities_.append(entity);
+    entities_.push_back('"');
+    AppendNumberField("start", start, &entities_);
+    AppendNumberField("end", end, &entities_);
+    entities_.push_back('}');
+  }
+}
+
+void JsonLine::AddMixWords(new_seg::HANDLE handle) {
+  size_t count = new_seg::LxGetMixWordCnt(handle);
+  size_t offset = line_chars_;
+  for (size_t i = 0; i < count; ++i) {
+    const new_seg::token_t* token = new_seg::LxGetMixTokenAt(handle, static_cast<int32_t>(i));
+    size_t start = offset;
+    offset += Utf8Chars(token->word, token->wlen);
+    if (IsWhiteSpaceWord(token->word, token->wlen, false)) continue;
+    OpenWordMember(*token, &mix_);
+    AppendNumberField("start", start, &mix_);
+    AppendNumberField("end", offset, &mix_);
+    mix_.push_back('}');
+  }
+}
+
+void JsonLine::EndLine(std::string* out) {
+  out->append("{\"words\":[").append(words_);
+  out->append("],\"phrases\":[").append(phrases_);
+  out->append("],\"mix\":[").append(mix_);
+  out->append("],\"entities\":[").append(entities_);
+  out->append("]}");
+  words_.clear();
+  phrases_.clear();
+  mix_.clear();
+  entities_.clear();
+  words_shown_ = 0;
+  line_chars_ = 0;
+}
+
+}  // namespace zorvseg_tools
