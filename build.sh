@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake g++ make python3 libgtest-dev libbenchmark-dev swig python3-dev
-          opencc libopencc-data golang-github-mozillazg-go-pinyin-dev rime-essay)
+          opencc libopencc-data golang-github-mozillazg-go-pinyin-dev rime-essay pkgconf)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do

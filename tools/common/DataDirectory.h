@@ -6,8 +6,9 @@
 
 namespace zorvseg_tools {
 
-// "<directory of the running executable>/../data": the data directory the
-// build writes beside bin/, and the layout of an installed tree.
+// Beside the running executable: the installed data directory
+// ("<bin>/../share/zorvseg" for the default layout) when there is one,
+// else "<bin>/../data", the one the build writes beside bin/.
 std::string DefaultDataDirectory();
 
 }  // namespace zorvseg_tools
