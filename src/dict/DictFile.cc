@@ -83,15 +83,29 @@ bool ParseInteger(const std::string& token, long long* value) {
   return true;
 }
 
-bool ParseFloat(const std::string& token, float* value) {
+namespace {
+
+// Finite numbers only, and the whole token.
+template <typename Number, typename Parse>
+bool ParseNumber(const std::string& token, Number* value, Parse parse) {
   if (token.empty()) return false;
   char* end = nullptr;
   errno = 0;
-  float parsed = std::strtof(token.c_str(), &end);
+  Number parsed = parse(token.c_str(), &end);
   if (errno != 0 || end != token.c_str() + token.size()) return false;
   if (!std::isfinite(parsed)) return false;
   *value = parsed;
   return true;
+}
+
+}  // namespace
+
+bool ParseFloat(const std::string& token, float* value) {
+  return ParseNumber(token, value, [](const char* p, char** e) { return std::strtof(p, e); });
+}
+
+bool ParseDouble(const std::string& token, double* value) {
+  return ParseNumber(token, value, [](const char* p, char** e) { return std::strtod(p, e); });
 }
 
 }  // namespace dict_file

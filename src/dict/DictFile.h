@@ -78,6 +78,7 @@ std::vector<std::string> SplitWhitespace(const std::string& text);
 // Whole-token decimal parsing; false on any other text or overflow.
 bool ParseInteger(const std::string& token, long long* value);
 bool ParseFloat(const std::string& token, float* value);
+bool ParseDouble(const std::string& token, double* value);
 
 template <typename Write>
 bool WriteThroughTemporary(const char* what, const std::string& path, Write write) {

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <vector>
 
+#include "common/CrfModel.h"
+#include "common/CrfModelText.h"
 #include "common/GbkText.h"
 #include "dict/CoreDict.h"
 #include "dict/CoreRule.h"
@@ -91,6 +93,18 @@ ParseOutcome CheckPositionals(const std::vector<std::string>& args,
     options->input = args[1];
     options->core_dict = args[2];
     options->output = args[3];
+    return ParseOutcome::kRun;
+  }
+  if (command == "crf-model" || command == "crf-text") {
+    if (args.size() != 3) {
+      *error = command == "crf-model" ? "crf-model takes SOURCE.txt and OUT.dat"
+                                      : "crf-text takes MODEL.dat and OUT.txt";
+      return ParseOutcome::kUsageError;
+    }
+    options->command = command == "crf-model" ? DataCompilerOptions::Command::kCrfModel
+                                              : DataCompilerOptions::Command::kCrfText;
+    options->input = args[1];
+    options->output = args[2];
     return ParseOutcome::kRun;
   }
   *error = "unknown subcommand '" + command + "'";
@@ -194,6 +208,44 @@ int CompileTagModel(const DataCompilerOptions& options, const std::string& text)
   return 0;
 }
 
+int CompileCrfModel(const DataCompilerOptions& options, const std::string& text) {
+  CrfModel model;
+  if (!ParseCrfModelText(text, options.input.c_str(), &model)) return 1;
+  std::string error;
+  if (!model.Save(options.output, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::printf("crf-model %s: %zu labels, %zu unigram and %zu bigram templates, %zu word and "
+              "%zu pos observations, %llu bytes written\n",
+              options.output.c_str(), model.ysize(), model.unigram_templates.size(),
+              model.bigram_templates.size(), model.word_observations.size(),
+              model.pos_observations.size(),
+              static_cast<unsigned long long>(FileBytes(options.output)));
+  return 0;
+}
+
+// Writes a model file back as text, in the chosen encoding.
+int DumpCrfModel(const DataCompilerOptions& options) {
+  CrfModel model;
+  std::string error;
+  if (!model.Load(options.input, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::string text = CrfModelText(model);
+  if (options.encoding == InputEncoding::kUtf8 && !GbkToUtf8Text(text, &text)) {
+    std::fprintf(stderr, "%s: holds text that is not GBK; use --encoding gbk\n",
+                 options.input.c_str());
+    return 1;
+  }
+  bool written = new_seg::dict_file::WriteThroughTemporary(
+      "crf-text", options.output, [&](std::FILE* file) {
+        return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+      });
+  return written ? 0 : 1;
+}
+
 }  // namespace
 
 ParseOutcome ParseDataCompilerArgs(int argc, const char* const* argv,
@@ -257,6 +309,24 @@ void PrintDataCompilerUsage(std::ostream& out) {
          "      weights; among equal sums the earlier candidate wins. Tags are the\n"
          "      names a .. Zg, www, tele, email, <s> (sentence start) or 1..55;\n"
          "      roles are B .. FT, A, unk or 1..53.\n"
+         "  crf-model SOURCE.txt OUT.dat\n"
+         "      Compile a CRF model source into a model file (e.g. ne_model.dat).\n"
+         "      One directive per line, fields separated by TAB; '#' starts a\n"
+         "      comment line:\n"
+         "        cost-factor F           multiplier of emission weights (default 1)\n"
+         "        xsize N                 observation columns per token, 1..10\n"
+         "        label NAME              the labels, in id order\n"
+         "        template TEXT           U00:..U15: unigram templates, B bigram\n"
+         "        word KEY S:W W ...      an observation string of the templates\n"
+         "        pos KEY S:W W ...       U00-U09 (word) or U10-U15 (pos): for each\n"
+         "                                listed slot S (the template number, less\n"
+         "                                10 for pos), one weight per label; more\n"
+         "                                slots follow as further TAB fields\n"
+         "        transition FROM W W ... weights from label FROM to each label\n"
+         "      Labels come first. Unlisted weights are 0; a word observation with\n"
+         "      an empty KEY is what templates without a body read.\n"
+         "  crf-text MODEL.dat OUT.txt\n"
+         "      Write a CRF model file back in the source form above.\n"
          "\n"
          "Options:\n"
          "  --encoding utf8|gbk  encoding of the input text (default utf8;\n"
@@ -267,6 +337,9 @@ void PrintDataCompilerUsage(std::ostream& out) {
 }
 
 int RunDataCompiler(const DataCompilerOptions& options) {
+  if (options.command == DataCompilerOptions::Command::kCrfText) {
+    return DumpCrfModel(options);
+  }
   std::string text;
   if (!ReadFileAsGbk(options.input, options.encoding, &text)) return 1;
   if (options.command == DataCompilerOptions::Command::kCoreDict) {
@@ -277,6 +350,9 @@ int RunDataCompiler(const DataCompilerOptions& options) {
   }
   if (options.command == DataCompilerOptions::Command::kCoreRule) {
     return CompileCoreRule(options, text);
+  }
+  if (options.command == DataCompilerOptions::Command::kCrfModel) {
+    return CompileCrfModel(options, text);
   }
   return CompileNGram(options, text);
 }

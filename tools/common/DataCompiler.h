@@ -12,7 +12,7 @@ namespace zorvseg_tools {
 enum class InputEncoding { kUtf8, kGbk };
 
 struct DataCompilerOptions {
-  enum class Command { kCoreDict, kNGram, kTagModel, kCoreRule };
+  enum class Command { kCoreDict, kNGram, kTagModel, kCoreRule, kCrfModel, kCrfText };
   Command command = Command::kCoreDict;
   std::string input;
   std::string output;         // the .dat file, or the n-gram base path

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "text/Gb18030.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 class Converter {
  public:
-  Converter() : cd_(iconv_open("GBK", "UTF-8")) {}
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
   ~Converter() {
     if (ok()) iconv_close(cd_);
   }
@@ -27,8 +28,9 @@ class Converter {
   bool Convert(const std::string& in, std::string* out) {
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     out->clear();
-    // GBK takes at most two bytes per character and UTF-8 at least one.
-    std::string buffer(in.size() * 2 + 4, '\0');
+    // Either way a character grows at most threefold (GBK 2 -> UTF-8 3,
+    // UTF-8 1 -> GBK 1).
+    std::string buffer(in.size() * 3 + 4, '\0');
     char* src = const_cast<char*>(in.data());
     std::size_t src_left = in.size();
     char* dst = &buffer[0];
@@ -47,8 +49,16 @@ class Converter {
 }  // namespace
 
 bool Utf8LineToGbk(const std::string& utf8, std::string* gbk) {
-  static thread_local Converter converter;
+  static thread_local Converter converter("GBK", "UTF-8");
   return converter.ok() && converter.Convert(utf8, gbk);
+}
+
+bool GbkToUtf8Text(const std::string& gbk, std::string* utf8) {
+  static thread_local Converter converter("UTF-8", "GBK");
+  std::string converted;
+  if (!converter.ok() || !converter.Convert(gbk, &converted)) return false;
+  *utf8 = std::move(converted);
+  return true;
 }
 
 bool ReadFileAsGbk(const std::string& path, InputEncoding encoding,

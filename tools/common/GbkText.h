@@ -20,6 +20,9 @@ bool ReadFileAsGbk(const std::string& path, InputEncoding encoding,
 // holds a character GBK cannot represent.
 bool Utf8LineToGbk(const std::string& utf8, std::string* gbk);
 
+// Converts GBK text to UTF-8; false when it holds bytes GBK does not map.
+bool GbkToUtf8Text(const std::string& gbk, std::string* utf8);
+
 // Character boundaries of GB18030 text: 0, then the end of each character.
 std::vector<size_t> CharacterEnds(const std::string& gb);
 
