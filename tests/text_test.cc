@@ -187,6 +187,23 @@ TEST_F(NormalizerTest, FullWidthBecomesHalfWidth) {
   EXPECT_EQ(Normalize(kModeSbcToDbc, "x\xA3\xB1").first, "x1");
 }
 
+// Only A3 A1 to A3 FD (but the yen sign A3 A4) are full-width ASCII; the
+// private-use characters U+E5C6 to U+E5E5 (A3 81 to A3 A0) and A3 FF once
+// came out as control bytes, U+E5CF as a line feed.
+TEST_F(NormalizerTest, FullWidthRowNeverYieldsControlOrBlankBytes) {
+  for (int second = 0x40; second <= 0xFF; ++second) {
+    std::string character = {'\xA3', static_cast<char>(second)};
+    std::string converted = Normalize(kModeSbcToDbc, character).second;
+    bool full_width_ascii = second >= 0xA1 && second <= 0xFD && second != 0xA4;
+    if (full_width_ascii) {
+      EXPECT_EQ(converted, std::string(1, static_cast<char>(second - 0x80))) << second;
+    } else {
+      EXPECT_EQ(converted, character) << second;
+    }
+  }
+  EXPECT_EQ(Utf8ToGbk("\uE5CF"), "\xA3\x8A");
+}
+
 TEST_F(NormalizerTest, TraditionalToSimplifiedUsesTable) {
   std::string trad = Utf8ToGbk("我愛中國");
   EXPECT_EQ(Normalize(kModeTraditionalToSimplified, trad).first, Utf8ToGbk("我爱中国"));

@@ -22,6 +22,15 @@ uint16_t CodeAt(const char* p) {
   return static_cast<uint16_t>(u[0] + 256u * u[1]);
 }
 
+// Full-width ASCII is the GBK row A3 A1 ("！") to A3 FD ("｝"), whose second
+// byte less 0x80 is the half-width character. The full-width yen sign
+// (A3 A4) and overline (A3 FE) have no ASCII counterpart, and the rest of
+// the row (A3 81 to A3 A0, A3 FF) holds private-use characters that must
+// never turn into control characters or white space.
+bool IsFullWidthAscii(unsigned char lead, unsigned char second) {
+  return lead == 0xA3 && second >= 0xA1 && second <= 0xFD && second != 0xA4;
+}
+
 // Reads one line of any length, keeping the first bytes (the table only
 // looks at the first five). False at end of file.
 bool ReadLineHead(FILE* file, char* head, size_t head_size, size_t& head_len) {
@@ -125,7 +134,7 @@ size_t SentenceNormalizer::DoS2D(const char* src, size_t len, char* dest) {
       dest[out++] = src[i++];
     } else {
       unsigned char second = s[i + 1];
-      if (s[i] == 0xA3 && second > 0x80 && second != 0xA4 && second != 0xFE) {
+      if (IsFullWidthAscii(s[i], second)) {
         dest[out++] = static_cast<char>(second - 0x80);
       } else {
         dest[out++] = src[i];
