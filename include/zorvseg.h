@@ -83,8 +83,10 @@ ZORVSEG_API void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens);
 // per line: "word" (tag n) or "word,tag" (tag names as LxPosId2Str gives
 // them, case ignored; an unknown tag gives id 0). Words are matched
 // lower-cased and hold at most 255 bytes; longer lines are refused with a
-// message. Empty lines and lines starting with '#' are skipped. A file that
-// is valid UTF-8 is read as UTF-8, any other as GBK. Symbolic links are read
+// message. Empty lines and lines starting with '#' are skipped. A file is
+// read as UTF-8 when most of its lines holding non-ASCII bytes are valid
+// UTF-8 (the others are reported, file:line, and skipped), otherwise as
+// GBK. Symbolic links are read
 // as files and never followed into directories; a path that does not exist
 // gives an empty dictionary.
 //

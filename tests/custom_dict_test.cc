@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "custom/CustomDict.h"
 #include "custom/CustomDictContainer.h"
@@ -98,6 +99,55 @@ TEST(CustomDictFormat, EncodingDetection) {
   EXPECT_FALSE(UserTextFile::IsValidUtf8("\xE4\xB8", 2));
   EXPECT_FALSE(UserTextFile::IsValidUtf8("\xF4\x90\x80\x80", 4));
   EXPECT_TRUE(UserTextFile::IsValidUtf8("\xF0\x9F\x98\x80", 4));
+}
+
+// One invalid byte once made a whole UTF-8 list read as GBK mojibake: the
+// file is UTF-8 while most of its non-ASCII bytes are, and only its broken
+// lines are skipped, each named by file and line.
+TEST(CustomDictFormat, Utf8ListWithBrokenLinesStaysUtf8) {
+  const std::string broken_byte = "\xFF";
+  const std::string cut_character = "\xE5\xA4";  // the first two bytes of 天
+  struct Case {
+    const char* name;
+    std::string content;
+    std::vector<std::string> present;
+    std::vector<std::string> reported_lines;
+  };
+  const std::vector<Case> cases = {
+      {"one stray byte",
+       "北京,ns\n天安" + broken_byte + "门\n颐和园\n",
+       {"北京", "颐和园"},
+       {":2:"}},
+      {"a cut character at the end",
+       "北京\n长城\n" + cut_character,
+       {"北京", "长城"},
+       {":3:"}},
+      {"two broken lines of many",
+       "北京\n" + broken_byte + "x\n长城\n故宫\n颐和园\n天坛" + cut_character + "\n",
+       {"北京", "长城", "故宫", "颐和园"},
+       {":2:", ":6:"}},
+      {"GBK with no broken line",
+       Utf8ToGbk("北京\n长城\n故宫\n"),
+       {"北京", "长城", "故宫"},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testutil::TempDir dir;
+    std::string path = dir.Write("words.txt", c.content);
+    CustomDict dict;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(dict.Init(path.c_str()));
+    std::string messages = testing::internal::GetCapturedStderr();
+    for (const std::string& word : c.present) EXPECT_NE(Find(dict, word), nullptr) << word;
+    EXPECT_EQ(dict.size(), c.present.size());
+    for (const std::string& line : c.reported_lines) {
+      EXPECT_NE(messages.find(path + line), std::string::npos) << messages;
+    }
+    if (c.reported_lines.empty()) {
+      EXPECT_EQ(messages, "");
+    }
+  }
 }
 
 TEST(CustomDictFormat, OverlongWordsAreRefusedWithAMessage) {

@@ -77,12 +77,29 @@ bool UserTextFile::IsValidUtf8(const char* bytes, size_t len) {
   return true;
 }
 
+UserTextFile::Utf8Lines UserTextFile::CountUtf8Lines(const char* bytes, size_t len) {
+  Utf8Lines lines;
+  for (size_t begin = 0; begin < len;) {
+    const char* newline = static_cast<const char*>(std::memchr(bytes + begin, '\n', len - begin));
+    size_t end = newline == nullptr ? len : static_cast<size_t>(newline - bytes);
+    const char* line = bytes + begin;
+    size_t line_len = end - begin;
+    bool ascii = true;
+    for (size_t i = 0; i < line_len && ascii; ++i) ascii = static_cast<unsigned char>(line[i]) < 0x80;
+    if (!ascii) ++(IsValidUtf8(line, line_len) ? lines.valid : lines.invalid);
+    begin = end + 1;
+  }
+  return lines;
+}
+
 UserTextFile::Encoding UserTextFile::Detect(const char* bytes, size_t len) {
-  bool ascii = true;
-  for (size_t i = 0; i < len && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
-  if (ascii) return Encoding::kAscii;
-  if (IsValidUtf8(bytes, len)) return Encoding::kUtf8;
-  return Encoding::kGbk;
+  Utf8Lines lines = CountUtf8Lines(bytes, len);
+  if (lines.valid == 0 && lines.invalid == 0) return Encoding::kAscii;
+  // A GBK line is valid UTF-8 only by rare chance (its common trail bytes
+  // 0xC0 to 0xFE cannot follow a UTF-8 lead byte), a few in a hundred for
+  // a line of one short word; so most lines valid means UTF-8, however
+  // broken the rest.
+  return lines.valid > lines.invalid ? Encoding::kUtf8 : Encoding::kGbk;
 }
 
 bool UserTextFile::Utf8ToGb18030(std::string* text) {
@@ -122,11 +139,35 @@ bool UserTextFile::Read(const std::string& path, const char* what, std::string* 
     text->append(block, static_cast<size_t>(got));
   }
   Encoding found = Detect(text->data(), text->size());
-  if (found == Encoding::kUtf8 && !Utf8ToGb18030(text)) {
-    return Fail(what, path, "cannot convert from UTF-8");
+  if (found == Encoding::kUtf8) {
+    if (!IsValidUtf8(text->data(), text->size())) DropInvalidUtf8Lines(what, path, text);
+    if (!Utf8ToGb18030(text)) return Fail(what, path, "cannot convert from UTF-8");
   }
   if (encoding != nullptr) *encoding = found;
   return true;
+}
+
+void UserTextFile::DropInvalidUtf8Lines(const char* what, const std::string& path,
+                                        std::string* text) {
+  std::string kept;
+  size_t dropped = 0;
+  ForEachLine(*text, [&](const std::string& line, size_t number) {
+    // A dropped line stays as an empty one, so later lines keep their numbers.
+    if (IsValidUtf8(line.data(), line.size())) {
+      kept += line;
+    } else if (++dropped <= kMaxInvalidLineReports) {
+      dict_file::ReportLineError((std::string(what) + ": " + path).c_str(), number,
+                                 "not valid UTF-8 (the file is read as UTF-8), line skipped");
+    }
+    kept += '\n';
+    return true;
+  });
+  if (dropped == 0) return;
+  if (dropped > kMaxInvalidLineReports) {
+    Fail(what, path, std::to_string(dropped - kMaxInvalidLineReports) +
+                         " more lines of invalid UTF-8 skipped");
+  }
+  text->swap(kept);
 }
 
 }  // namespace new_seg

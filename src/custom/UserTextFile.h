@@ -1,7 +1,10 @@
 // Reading of the text files users edit by hand (custom word lists, custom
 // and additional rules). Such files arrive in UTF-8 as often as in GBK; the
-// segmenter works on GB18030, so a file that is valid UTF-8 and not plain
-// ASCII is converted when read, and any other file is taken as GBK.
+// segmenter works on GB18030, so a file that is UTF-8 is converted when
+// read, and any other file is taken as GBK. One bad byte must not turn a
+// UTF-8 file into GBK mojibake: a file is read as UTF-8 when most of its
+// lines that hold non-ASCII bytes are valid UTF-8, and its other lines are
+// then reported (file:line) and skipped.
 #ifndef ZORVSEG_CUSTOM_USERTEXTFILE_H_
 #define ZORVSEG_CUSTOM_USERTEXTFILE_H_
 
@@ -12,6 +15,9 @@ namespace new_seg {
 
 class UserTextFile {
  public:
+  // Lines of invalid UTF-8 reported one by one; beyond, only a count.
+  static const size_t kMaxInvalidLineReports = 10;
+
   enum class Encoding { kAscii, kGbk, kUtf8 };
 
   // Reads the whole file at path into *text, in GB18030. Only regular files
@@ -22,15 +28,22 @@ class UserTextFile {
                    Encoding* encoding = nullptr);
 
   // The encoding Read assumes for these bytes: ASCII when no byte is above
-  // 0x7F, UTF-8 when the whole text is valid UTF-8, GBK otherwise. GBK text
-  // of any length is almost never valid UTF-8 (its common trail bytes 0xC0
-  // to 0xFE cannot follow a UTF-8 lead byte).
+  // 0x7F, UTF-8 when more of the lines holding such bytes are valid UTF-8
+  // than not, GBK otherwise.
   static Encoding Detect(const char* bytes, size_t len);
   // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
   static bool IsValidUtf8(const char* bytes, size_t len);
   // Converts a valid UTF-8 text (a leading byte-order mark is dropped) to
   // GB18030 in place; false when the converter is not available.
   static bool Utf8ToGb18030(std::string* text);
+
+  // Of the lines ('\n'-separated) that hold a byte above 0x7F, those that
+  // are valid UTF-8 and those that are not.
+  struct Utf8Lines {
+    size_t valid = 0;
+    size_t invalid = 0;
+  };
+  static Utf8Lines CountUtf8Lines(const char* bytes, size_t len);
 
   // Calls visit(line, line_number) for every line of text: lines end at
   // '\n', and one '\r' before it is removed. A last line without '\n' is
@@ -62,6 +75,12 @@ class UserTextFile {
     });
     return true;
   }
+
+ private:
+  // Empties the lines of text that are not valid UTF-8, with a message for
+  // each (up to kMaxInvalidLineReports, then a count).
+  static void DropInvalidUtf8Lines(const char* what, const std::string& path,
+                                   std::string* text);
 };
 
 }  // namespace new_seg
