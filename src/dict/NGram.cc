@@ -148,6 +148,31 @@ bool LoadTrie(const std::string& path, Darts::DoubleArray* trie) {
   return true;
 }
 
+// The four tries split one model by the low bits of the first word id, so
+// a trained model's tries come out about equal in size (within a sixth on
+// the corpus model); one far below the largest was cut short. Small models
+// can be lopsided, so only tries of some size are compared.
+const std::size_t kBalancedTrieUnits = 64 * 1024;
+
+std::string UnbalancedTrie(const char* base_path, const Darts::DoubleArray* tries,
+                           std::size_t count) {
+  std::size_t largest = 0;
+  for (std::size_t i = 1; i < count; ++i) {
+    if (tries[i].size() > tries[largest].size()) largest = i;
+  }
+  std::size_t largest_units = tries[largest].size();
+  if (largest_units < kBalancedTrieUnits) return "";
+  for (std::size_t i = 0; i < count; ++i) {
+    if (tries[i].size() * 3 < largest_units * 2) {
+      return TriePath(base_path, i) + ": " + std::to_string(tries[i].size()) +
+             " units, under two thirds of the " + std::to_string(largest_units) + " of " +
+             TriePath(base_path, largest) +
+             ": the tries of one model are about equal in size, so this one looks cut short";
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 float NGram::BackoffPenalty() {
@@ -168,6 +193,12 @@ bool NGram::Init(const char* base_path) {
       UnInit();
       return false;
     }
+  }
+  std::string unbalanced = UnbalancedTrie(base_path, trie_impl_pt_, trie_num_);
+  if (!unbalanced.empty()) {
+    std::fprintf(stderr, "%s: %s\n", kWhat, unbalanced.c_str());
+    UnInit();
+    return false;
   }
   return true;
 }

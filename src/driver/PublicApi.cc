@@ -15,6 +15,7 @@
 #include "dict/CoreDict.h"
 #include "dict/CoreRule.h"
 #include "dict/NGram.h"
+#include "driver/DataManifest.h"
 #include "driver/HandleRegistry.h"
 #include "driver/LxSegmentor.h"
 #include "pos/CSegmentTag.h"
@@ -116,6 +117,7 @@ bool LxInitSeg(const char* data_path) {
   // Resources a caller loaded one by one are dropped too, so that every
   // file comes from this directory.
   ReleaseAll();
+  if (!DataManifest::VerifyDirectory(dir)) return false;
   for (const LoadStep& step : kLoadOrder) {
     if (step.loader == nullptr) continue;
     std::string path = dir + step.file_name;

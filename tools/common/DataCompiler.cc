@@ -107,6 +107,16 @@ ParseOutcome CheckPositionals(const std::vector<std::string>& args,
     options->output = args[2];
     return ParseOutcome::kRun;
   }
+  if (command == "manifest") {
+    if (args.size() < 2) {
+      *error = "manifest takes DATA_DIR and the built FILEs";
+      return ParseOutcome::kUsageError;
+    }
+    options->command = DataCompilerOptions::Command::kManifest;
+    options->manifest.data_dir = args[1];
+    options->manifest.files.assign(args.begin() + 2, args.end());
+    return ParseOutcome::kRun;
+  }
   *error = "unknown subcommand '" + command + "'";
   return ParseOutcome::kUsageError;
 }
@@ -246,6 +256,28 @@ int DumpCrfModel(const DataCompilerOptions& options) {
   return written ? 0 : 1;
 }
 
+bool IsManifestOption(const std::string& arg) {
+  return arg == "--source" || arg == "--option" || arg == "--samples" || arg == "--sample-mode";
+}
+
+bool TakeManifestOption(const std::string& option, const std::string& value,
+                        ManifestOptions* manifest) {
+  if (option == "--samples") {
+    manifest->samples = value;
+    return !value.empty();
+  }
+  if (option == "--sample-mode") {
+    char* end = nullptr;
+    unsigned long mode = std::strtoul(value.c_str(), &end, 16);
+    manifest->sample_mode = static_cast<int32_t>(mode);
+    return !value.empty() && *end == '\0' && mode <= 0xFFFFFFFFul;
+  }
+  std::pair<std::string, std::string> pair;
+  if (!ParseNameValue(value, &pair)) return false;
+  (option == "--source" ? manifest->sources : manifest->settings).push_back(pair);
+  return true;
+}
+
 }  // namespace
 
 ParseOutcome ParseDataCompilerArgs(int argc, const char* const* argv,
@@ -255,6 +287,17 @@ ParseOutcome ParseDataCompilerArgs(int argc, const char* const* argv,
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") return ParseOutcome::kHelp;
+    if (IsManifestOption(arg)) {
+      if (i + 1 == argc) {
+        *error = arg + " needs a value";
+        return ParseOutcome::kUsageError;
+      }
+      if (!TakeManifestOption(arg, argv[++i], &options->manifest)) {
+        *error = "bad value '" + std::string(argv[i]) + "' for " + arg;
+        return ParseOutcome::kUsageError;
+      }
+      continue;
+    }
     std::string value;
     if (arg.compare(0, 11, "--encoding=") == 0) {
       value = arg.substr(11);
@@ -327,6 +370,13 @@ void PrintDataCompilerUsage(std::ostream& out) {
          "      an empty KEY is what templates without a body read.\n"
          "  crf-text MODEL.dat OUT.txt\n"
          "      Write a CRF model file back in the source form above.\n"
+         "  manifest DATA_DIR FILE... [--source NAME=PATH]... [--option NAME=VALUE]...\n"
+         "           [--samples TEXT.txt [--sample-mode HEX]]\n"
+         "      Write DATA_DIR/manifest.txt: the size and checksum of each built FILE\n"
+         "      (relative to DATA_DIR), which LxInitSeg then verifies; each source\n"
+         "      with its size and checksum and each option, as a record; and each\n"
+         "      line of TEXT.txt (UTF-8) with the words DATA_DIR gives it in mode\n"
+         "      HEX (default 214), which the tests re-check.\n"
          "\n"
          "Options:\n"
          "  --encoding utf8|gbk  encoding of the input text (default utf8;\n"
@@ -339,6 +389,9 @@ void PrintDataCompilerUsage(std::ostream& out) {
 int RunDataCompiler(const DataCompilerOptions& options) {
   if (options.command == DataCompilerOptions::Command::kCrfText) {
     return DumpCrfModel(options);
+  }
+  if (options.command == DataCompilerOptions::Command::kManifest) {
+    return WriteDataManifest(options.manifest);
   }
   std::string text;
   if (!ReadFileAsGbk(options.input, options.encoding, &text)) return 1;

@@ -7,18 +7,21 @@
 #include <iosfwd>
 #include <string>
 
+#include "common/ManifestWriter.h"
+
 namespace zorvseg_tools {
 
 enum class InputEncoding { kUtf8, kGbk };
 
 struct DataCompilerOptions {
-  enum class Command { kCoreDict, kNGram, kTagModel, kCoreRule, kCrfModel, kCrfText };
+  enum class Command { kCoreDict, kNGram, kTagModel, kCoreRule, kCrfModel, kCrfText, kManifest };
   Command command = Command::kCoreDict;
   std::string input;
   std::string output;         // the .dat file, or the n-gram base path
   std::size_t max_order = 0;  // n-gram only
   std::string core_dict;      // tag-model only: maps words to their ids
   InputEncoding encoding = InputEncoding::kUtf8;
+  ManifestOptions manifest;   // manifest only
 };
 
 enum class ParseOutcome { kRun, kHelp, kUsageError };
