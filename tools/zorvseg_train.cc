@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/LexiconTrainer.h"
+#include "common/ManifestWriter.h"
 #include "common/OpenWordList.h"
 #include "common/PosTrainer.h"
 #include "common/TagModelSource.h"
@@ -248,6 +249,10 @@ int Run(const Options& o) {
     if (!list.Read(o.own_words)) return 1;
     trainer.AddOwnWords(list.words());
     PrintListSummary("own word list", list.stats());
+  }
+  for (const char* name : {"core_dict.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2",
+                           "ngram.dat3", "tag_info.dat"}) {
+    if (!zorvseg_tools::DropManifestListing(o.out_dir + "/" + name)) return 1;
   }
   std::string lexicon = trainer.LexiconText();
   std::istringstream lexicon_in(lexicon);

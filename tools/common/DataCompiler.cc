@@ -395,6 +395,13 @@ int RunDataCompiler(const DataCompilerOptions& options) {
   }
   std::string text;
   if (!ReadFileAsGbk(options.input, options.encoding, &text)) return 1;
+  if (options.command == DataCompilerOptions::Command::kNGram) {
+    for (std::size_t i = 0; i < new_seg::NGram::trie_num_; ++i) {
+      if (!DropManifestListing(options.output + std::to_string(i))) return 1;
+    }
+  } else if (!DropManifestListing(options.output)) {
+    return 1;
+  }
   if (options.command == DataCompilerOptions::Command::kCoreDict) {
     return CompileCoreDict(options, text);
   }

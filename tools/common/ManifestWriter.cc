@@ -69,6 +69,25 @@ bool SegmentSamples(const ManifestOptions& options, DataManifest* manifest) {
 
 }  // namespace
 
+bool DropManifestListing(const std::string& data_file) {
+  size_t slash = data_file.rfind('/');
+  std::string dir = slash == std::string::npos ? "./" : data_file.substr(0, slash + 1);
+  std::string name = data_file.substr(slash == std::string::npos ? 0 : slash + 1);
+  DataManifest manifest;
+  bool present = false;
+  std::string error;
+  DataManifest::Read(dir, &manifest, &present, &error);  // an unreadable one goes too
+  if (!present) return true;
+  bool listed = !error.empty();
+  for (const DataManifest::File& file : manifest.files) listed = listed || file.name == name;
+  if (!listed) return true;
+  std::string path = dir + DataManifest::kFileName;
+  if (std::remove(path.c_str()) != 0) return Fail(path, "cannot remove the outdated manifest");
+  std::fprintf(stderr, "%s: removed: it describes the %s this run rewrites\n", path.c_str(),
+               name.c_str());
+  return true;
+}
+
 bool ParseNameValue(const std::string& arg, std::pair<std::string, std::string>* pair) {
   size_t equals = arg.find('=');
   if (equals == std::string::npos || equals == 0) return false;

@@ -24,6 +24,11 @@ struct ManifestOptions {
 // Takes a NAME=VALUE argument; false when there is no '=' or no name.
 bool ParseNameValue(const std::string& arg, std::pair<std::string, std::string>* pair);
 
+// Before a tool rewrites a data file: removes the manifest beside it when
+// that lists the file (it would refuse the new one), with a note on stderr.
+// False, with a message, when the manifest cannot be removed.
+bool DropManifestListing(const std::string& data_file);
+
 // Checksums the files, segments the samples with the data directory as it
 // now is, and writes manifest.txt (replacing any earlier one). Returns the
 // exit status (0 success, 1 failure, with a message on stderr).
