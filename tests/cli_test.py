@@ -323,6 +323,26 @@ class Trainer(unittest.TestCase):
                           stdin="研究生命三十万\n".encode()).stdout.decode()
             self.assertEqual(out, "研究/v 生命/n 三十万/m\n")
 
+    def test_numbers_take_the_units_the_corpus_writes_with_them(self):
+        with tempfile.TemporaryDirectory() as d:
+            corpus = os.path.join(d, "corpus.txt")
+            with open(corpus, "w", encoding="utf-8") as f:
+                for i, number in enumerate(("１９９８", "１９９７", "２０００", "１８６", "５", "７")):
+                    f.write(f"20990101-01-001-00{i}/m  {number}年/t  １月/t  ５日/t  ，/w  "
+                            "增长/v  ３·５％/m  ，/w  ３/m  个/q  ８０/m  年代/n  。/w\n")
+            proc = train(corpus, d, "--sources", d)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            self.assertIn("numbers: 1 characters join digit groups, 4 units join numbers",
+                          proc.stdout.decode())
+            out = zorvseg("--data", d, "--format", "pos",
+                          stdin="2023年12月31日，增长19·1%，3个80年代\n".encode()).stdout.decode()
+            self.assertEqual(out, "2023年/t 12月/t 31日/t ,/w 增长/v 19·1%/m ,/w 3/m 个/q "
+                                  "80/m 年代/n\n")
+            with open(os.path.join(d, "train_words.txt"), encoding="utf-8") as f:
+                words = f.read().split()
+            self.assertIn("1998年", words)
+            self.assertNotIn("N年", words)
+
     @unittest.skipUnless(os.path.exists(CORPUS), "corpus not present")
     def test_slice_of_the_real_corpus(self):
         with tempfile.TemporaryDirectory() as d:
@@ -372,7 +392,8 @@ class MixedTextCli(unittest.TestCase):
 
     def test_full_mode_is_the_default_and_simple_mode_cuts_by_class(self):
         default = zorvseg("--data", ARGS.data, stdin="斥资40.89亿，abc123!!?\n".encode())
-        self.assertEqual(default.stdout.decode(), "斥资 40.89 亿 , abc 123 ! ! ?\n")
+        # A number runs into the units the corpus writes with it.
+        self.assertEqual(default.stdout.decode(), "斥资 40.89亿 , abc 123 ! ! ?\n")
         self.assertEqual(self.segment(SIMPLE, "abc123!!?中文"), "abc 123 !! ? 中文")
         self.assertEqual(self.segment(SIMPLE, "12.5$"), "12 . 5 $")
 

@@ -9,6 +9,7 @@
 #include "dict/CoreDict.h"
 #include "lattice/BackwardMaximumMatcher.h"
 #include "lattice/ForwardMaximumMatcher.h"
+#include "lattice/NumberUnitMatcher.h"
 #include "lattice/OmniSegNet.h"
 #include "lattice/OmniSegNetSearcher.h"
 #include "support/TestUtil.h"
@@ -123,6 +124,42 @@ TEST_F(SegmentTest, WordsThatStartWithAsciiAreFound) {
   EXPECT_EQ(Basic("11月"), "11 月");
   EXPECT_EQ(Basic("ab 1月"), "ab   1月");
   EXPECT_EQ(Basic("1"), "1");
+}
+
+TEST_F(SegmentTest, NumbersJoinTheUnitsTheirClassesList) {
+  // N stands for any digit number; N·N lets '·' join two digit groups.
+  Load({{"N", "1", 6}, {"N年", "1", 7}, {"N%", "1", 8}, {"N·N", "1", 30}, {"年", "1", 9},
+        {"年代", "1", 9}, {"代", "1", 12}},
+       {"1 N 年代"});
+  EXPECT_EQ(Basic("2023年"), "2023年");
+  EXPECT_EQ(Basic("19·1%"), "19·1%");
+  EXPECT_EQ(Basic("年19·1"), "年 19·1");
+  // The pair costs keep a unit out where the corpus writes it apart.
+  EXPECT_EQ(Basic("80年代"), "80 年代");
+  // Codes: digits touching letters, digit groups joined twice.
+  EXPECT_EQ(Basic("a3年"), "a 3 年");
+  EXPECT_EQ(Basic("1·2·3年"), "1 · 2 · 3 年");
+
+  NumberUnitMatcher matcher;
+  struct Case {
+    std::string word;
+    int id;
+    bool bare;
+  } cases[] = {
+      {"2023年", CoreDict::ExactMatchSearch("N年"), false},
+      {"19·1", CoreDict::ExactMatchSearch("N"), true},
+      {"5%", CoreDict::ExactMatchSearch("N%"), false},
+      {"1·2·3", -1, false},
+      {"3d", -1, false},
+      {"年", -1, false},
+      {"3年代", -1, false},
+  };
+  for (const Case& c : cases) {
+    std::string gb = Utf8ToGbk(c.word);
+    bool bare = false;
+    EXPECT_EQ(matcher.ClassIdOf(gb.data(), gb.size(), &bare), c.id) << c.word;
+    if (c.id > 0) EXPECT_EQ(bare, c.bare) << c.word;
+  }
 }
 
 TEST_F(SegmentTest, PhraseWithSplitPositionsIsRecutAndReportedWhole) {

@@ -186,7 +186,7 @@ void PrintListSummary(const char* name, const zorvseg_tools::OpenWordListStats& 
 }
 
 void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::LexiconStats& l,
-                  size_t sentences) {
+                  const zorvseg_tools::NumberClassTrainer& numbers, size_t sentences) {
   printf("corpus: %zu lines, %zu sentences trained, %zu held out, %zu empty\n", c.lines,
          sentences, c.held_out_lines, c.empty_lines);
   printf("skipped or mapped: %zu malformed tokens, %zu tokens over 100 characters, %zu CR "
@@ -207,6 +207,8 @@ void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::Lexi
   printf("own words: %zu added (left out: %zu already in the corpus, %zu written across word "
          "ends there)\n",
          l.own_words, l.own_known, l.own_conflicts);
+  printf("numbers: %zu characters join digit groups, %zu units join numbers\n", numbers.joiners(),
+         numbers.units());
   printf("n-grams: %zu word pairs (%zu sentence starts)\n", l.pairs, l.sentence_starts);
 }
 
@@ -296,7 +298,7 @@ int Run(const Options& o) {
        !WriteText(o.sources_dir + "/train_words.txt", trainer.WordListUtf8()))) {
     return 1;
   }
-  PrintSummary(corpus.stats(), trainer.stats(), corpus.sentences().size());
+  PrintSummary(corpus.stats(), trainer.stats(), trainer.numbers(), corpus.sentences().size());
   PrintTagSummary(pos.stats());
   new_seg::CoreDict::UnInit();
   new_seg::NGram::UnInit();

@@ -1,5 +1,6 @@
 #include "lattice/OmniSegNetBuilder.h"
 
+#include <algorithm>
 #include <new>
 
 #include "dict/CoreDict.h"
@@ -66,6 +67,7 @@ void OmniSegNetBuilder::Clear() {
   for (size_t i = 0; i < omni_seg_table_size_; ++i) omni_seg_table_[i].node_size = 0;
   omni_seg_table_size_ = 0;
   node_items_buffer_size_ = 0;
+  numbers_scanned_to_ = 0;
 }
 
 size_t OmniSegNetBuilder::feedChar(const char* text, size_t remaining, bool& attach) {
@@ -133,20 +135,37 @@ int OmniSegNetBuilder::BuildOmniSegTable(const char* sentence, size_t len) {
     } else {
       size_t run_end = pos + 1;
       while (run_end < len && s[run_end] < 0x80) ++run_end;
-      int result;
-      if (seg_mode_->is_use_whole_mode()) {
-        result = ascii_segmentor_.segment_in_whole(sentence, len, pos, run_end - pos, seg_net_);
-      } else if (seg_mode_->is_use_simple_mode()) {
-        result = ascii_segmentor_.segment_in_simple(sentence, len, pos, run_end - pos, seg_net_);
-      } else {
-        result = ascii_segmentor_.segment(sentence, len, pos, run_end - pos, seg_net_);
-      }
-      if (result < 0) return -2;
-      if (run_end < len && FindAsciiLedWords(sentence, len, pos, run_end) < 0) return -1;
+      int result = AddAsciiRun(sentence, len, pos, run_end);
+      if (result < 0) return result;
       pos = run_end;
     }
   }
   omni_seg_table_size_ = len;
+  return 0;
+}
+
+// The ASCII segmentor's edges, the dictionary words that run on from the
+// run into the text after it, and the numbers with their units.
+int OmniSegNetBuilder::AddAsciiRun(const char* sentence, size_t len, size_t run_start,
+                                   size_t run_end) {
+  int result;
+  if (seg_mode_->is_use_whole_mode()) {
+    result = ascii_segmentor_.segment_in_whole(sentence, len, run_start, run_end - run_start,
+                                               seg_net_);
+  } else if (seg_mode_->is_use_simple_mode()) {
+    result = ascii_segmentor_.segment_in_simple(sentence, len, run_start, run_end - run_start,
+                                                seg_net_);
+  } else {
+    result = ascii_segmentor_.segment(sentence, len, run_start, run_end - run_start, seg_net_);
+  }
+  if (result < 0) return -2;
+  if (run_end < len && FindAsciiLedWords(sentence, len, run_start, run_end) < 0) return -1;
+  if (numbers_scanned_to_ < run_end) {
+    long scanned = number_matcher_.AddEdges(sentence, len, std::max(run_start, numbers_scanned_to_),
+                                            run_end, seg_net_);
+    if (scanned < 0) return static_cast<int>(scanned);
+    numbers_scanned_to_ = static_cast<size_t>(scanned);
+  }
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "ascii/AsciiSegmentor.h"
+#include "lattice/NumberUnitMatcher.h"
 
 namespace new_seg {
 
@@ -43,6 +44,7 @@ class OmniSegNetBuilder {
 
  private:
   int BuildOmniSegTable(const char* sentence, size_t len);
+  int AddAsciiRun(const char* sentence, size_t len, size_t run_start, size_t run_end);
   int FindAsciiLedWords(const char* sentence, size_t len, size_t run_start, size_t run_end);
   int BuildFromOmniSegTable();
   bool ShouldAllSeg(size_t pos, int32_t& attribute_idx, size_t& length) const;
@@ -64,6 +66,8 @@ class OmniSegNetBuilder {
   OmniSegNet* seg_net_;
   SegMode* seg_mode_;
   AsciiSegmentor ascii_segmentor_;
+  NumberUnitMatcher number_matcher_;
+  size_t numbers_scanned_to_ = 0;  // numbers may run on across runs ("19·1%")
   int32_t* node_items_buffer_ = nullptr;
   size_t node_items_buffer_size_ = 0;
   size_t node_items_buffer_capacity_ = 0;

@@ -73,15 +73,30 @@ std::string LexiconTrainer::Normalise(const std::string& utf8) {
   return result;
 }
 
+std::string LexiconTrainer::LexiconKey(const std::string& utf8) {
+  std::string word = Normalise(utf8);
+  std::string number_class = numbers_.ClassOf(word);
+  return number_class.empty() ? word : number_class;
+}
+
 void LexiconTrainer::Count(const std::vector<CorpusSentence>& sentences) {
+  std::vector<std::vector<std::string>> normalised;
   for (const CorpusSentence& sentence : sentences) {
-    std::vector<std::string> words;
-    for (const CorpusToken& token : sentence.tokens) {
-      words.push_back(Normalise(token.word));
-      ++word_counts_[words.back()];
+    normalised.emplace_back();
+    for (const CorpusToken& token : sentence.tokens) normalised.back().push_back(Normalise(token.word));
+  }
+  numbers_.Learn(normalised);
+  for (size_t s = 0; s < sentences.size(); ++s) {
+    const std::vector<std::string>& words = normalised[s];
+    std::vector<std::string> keys;
+    for (const std::string& word : words) {
+      std::string number_class = numbers_.ClassOf(word);
+      keys.push_back(number_class.empty() ? word : number_class);
+      ++word_counts_[keys.back()];
+      corpus_words_.insert(word);
       ++stats_.tokens;
     }
-    for (const CorpusCompound& compound : sentence.compounds) {
+    for (const CorpusCompound& compound : sentences[s].compounds) {
       if (compound.count < 2) continue;
       std::string text;
       std::vector<uint8_t> splits{0};
@@ -97,7 +112,7 @@ void LexiconTrainer::Count(const std::vector<CorpusSentence>& sentences) {
       phrase.splits = splits;
       ++phrase.count;
     }
-    sentences_.push_back(std::move(words));
+    sentences_.push_back(std::move(keys));
   }
 }
 
@@ -107,7 +122,7 @@ void LexiconTrainer::AddOpenWords(const std::vector<ListedWord>& words, double s
     double count = listed.count;
     if (CharacterEnds(word).size() < 3 || HasAsciiByte(word) || !(count * scale > 0.0)) {
       ++stats_.open_skipped;
-    } else if (word_counts_.count(word) > 0 || phrase_counts_.count(word) > 0) {
+    } else if (corpus_words_.count(word) > 0 || phrase_counts_.count(word) > 0) {
       ++stats_.open_known;
     } else {
       double& scaled = open_counts_[word];
@@ -125,7 +140,7 @@ void LexiconTrainer::AddOwnWords(const std::vector<ListedWord>& words) {
   std::map<std::string, std::string> tags;
   for (const ListedWord& listed : words) {
     std::string word = Normalise(listed.word);
-    if (word.empty() || word_counts_.count(word) > 0 || phrase_counts_.count(word) > 0) {
+    if (word.empty() || corpus_words_.count(word) > 0 || phrase_counts_.count(word) > 0) {
       ++stats_.own_known;
       continue;
     }
@@ -311,13 +326,16 @@ std::string LexiconTrainer::LexiconText() {
   // keeps the use it has more often.
   std::map<std::string, std::string> lines;
   for (const auto& [word, count] : word_counts_) {
-    if (MostlySplit(word, count)) {
+    // Number classes are never trusted as dictionary words are: they are
+    // candidates beside the number's other edges, and their costs decide.
+    bool number_class = NumberClassTrainer::IsClassKey(word);
+    if (!number_class && MostlySplit(word, count)) {
       ++stats_.mostly_split;
       continue;
     }
     // A lone letter or digit as a dictionary word would make the ASCII
     // segmentor's longest match cut every English word into letters.
-    if (word.size() == 1 && std::isalnum(static_cast<unsigned char>(word[0]))) {
+    if (!number_class && word.size() == 1 && std::isalnum(static_cast<unsigned char>(word[0]))) {
       ++stats_.single_ascii;
       continue;
     }
@@ -336,6 +354,7 @@ std::string LexiconTrainer::LexiconText() {
     ++stats_.phrases;
   }
   for (const auto& entry : open_counts_) lines.emplace(entry.first, std::to_string(kWordType));
+  for (const std::string& key : numbers_.JoinerKeys()) lines[key] = std::to_string(kWordType);
   stats_.words = word_counts_.size() - stats_.mostly_split - stats_.single_ascii;
   std::string text;
   for (const auto& [term, fields] : lines) text += term + "\t" + fields + "\n";
@@ -405,7 +424,7 @@ std::vector<std::string> LexiconTrainer::OpenWords() const {
 std::string LexiconTrainer::WordListUtf8() const {
   new_seg::EncodeConverter converter;
   std::string list;
-  for (const auto& [word, count] : word_counts_) {
+  for (const std::string& word : corpus_words_) {
     std::string utf8(word.size() * 2 + 8, '\0');
     size_t len = utf8.size();
     converter.GBK2UTF(word.data(), word.size(), &utf8[0], len);

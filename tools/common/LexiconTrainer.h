@@ -8,11 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "common/NumberClassTrainer.h"
 #include "common/OpenWordList.h"
 #include "common/TrainingCorpus.h"
 
@@ -73,6 +75,10 @@ class LexiconTrainer {
 
   // The library's view of a corpus word: GB18030, normalised.
   std::string Normalise(const std::string& utf8);
+  // The lexicon entry a corpus word counts for: its number class ("N年")
+  // or the normalised word. Valid after Count.
+  std::string LexiconKey(const std::string& utf8);
+  const NumberClassTrainer& numbers() const { return numbers_; }
 
  private:
   void CountSplitUses();
@@ -98,12 +104,14 @@ class LexiconTrainer {
   };
 
   int32_t normalise_mode_;
-  std::map<std::string, size_t> word_counts_;
+  NumberClassTrainer numbers_;
+  std::map<std::string, size_t> word_counts_;  // number classes for numbers
+  std::set<std::string> corpus_words_;         // normalised, as written
   std::map<std::string, PhraseCount> phrase_counts_;
   std::map<std::string, size_t> split_counts_;
   std::map<std::string, double> open_counts_;  // normalised, scaled; own words too
   std::map<std::string, std::string> own_tags_;
-  std::vector<std::vector<std::string>> sentences_;  // normalised words
+  std::vector<std::vector<std::string>> sentences_;  // lexicon keys
   std::unordered_map<std::string, std::string> normalised_;
   LexiconStats stats_;
 };

@@ -86,7 +86,7 @@ void PosTrainer::Count(const std::vector<CorpusSentence>& sentences, LexiconTrai
       std::string tag = MapCorpusTag(token.tag, &known, &mapped);
       if (mapped) ++stats_.mapped_tags[token.tag];
       if (!known) ++stats_.unknown_tags[token.tag];
-      ++emissions_[lexicon.Normalise(token.word)][tag];
+      ++emissions_[lexicon.LexiconKey(token.word)][tag];
       ++tag_counts_[tag];
       ++transitions_[{previous, tag}];
       ++stats_.tagged_tokens;

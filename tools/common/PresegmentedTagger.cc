@@ -74,9 +74,14 @@ void PresegmentedTagger::TagSentence() {
   net_.AddTerm(0, 0, new_seg::kSentenceStartIdx, new_seg::OmniSegItem::TYPE_SEG);
   size_t previous = 0;
   for (size_t end : ends_) {
-    int id = new_seg::CoreDict::ExactMatchSearch(normalized + previous, end - previous);
-    net_.AddTerm(previous, end - previous, id < 0 ? 0 : id,
-                 KindOf(normalized + previous, end - previous));
+    const char* word = normalized + previous;
+    size_t word_len = end - previous;
+    new_seg::OmniSegItem::UnDictTermType kind = KindOf(word, word_len);
+    int id = new_seg::CoreDict::ExactMatchSearch(word, word_len);
+    bool bare_number = false;
+    if (id < 0) id = numbers_.ClassIdOf(word, word_len, &bare_number);
+    if (bare_number) kind = new_seg::OmniSegItem::TYPE_NUM;
+    net_.AddTerm(previous, word_len, id < 0 ? 0 : id, kind);
     previous = end;
   }
   previous = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/SegMode.h"
+#include "lattice/NumberUnitMatcher.h"
 #include "lattice/OmniSegNet.h"
 #include "pos/CSegmentTag.h"
 #include "text/EncodeConverter.h"
@@ -45,6 +46,7 @@ class PresegmentedTagger {
   new_seg::SegMode mode_;
   bool gbk_;
   new_seg::OmniSegNet net_;
+  new_seg::NumberUnitMatcher numbers_;
   new_seg::SentenceNormalizer normalizer_;
   new_seg::CSegmentTag tagger_;
   new_seg::EncodeConverter converter_;
