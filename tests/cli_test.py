@@ -395,7 +395,7 @@ class MixedTextCli(unittest.TestCase):
         # A number runs into the units the corpus writes with it.
         self.assertEqual(default.stdout.decode(), "斥资 40.89亿 , abc 123 ! ! ?\n")
         self.assertEqual(self.segment(SIMPLE, "abc123!!?中文"), "abc 123 !! ? 中文")
-        self.assertEqual(self.segment(SIMPLE, "12.5$"), "12 . 5 $")
+        self.assertEqual(self.segment(SIMPLE, "12.5$"), "12.5 $")  # a number, whole
 
     def test_whole_mode_cuts_only_at_blanks(self):
         self.assertEqual(self.segment(WHOLE, "用C++ and Wi-Fi,e.g. 3.14!!?"),

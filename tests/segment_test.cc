@@ -146,9 +146,9 @@ TEST_F(SegmentTest, NumbersJoinTheUnitsTheirClassesList) {
     int id;
     bool bare;
   } cases[] = {
-      {"2023年", CoreDict::ExactMatchSearch("N年"), false},
-      {"19·1", CoreDict::ExactMatchSearch("N"), true},
-      {"5%", CoreDict::ExactMatchSearch("N%"), false},
+      {"2023年", CoreDict::ExactMatchSearch(Utf8ToGbk("N年").c_str()), false},
+      {"19·1", CoreDict::ExactMatchSearch(Utf8ToGbk("N").c_str()), true},
+      {"5%", CoreDict::ExactMatchSearch(Utf8ToGbk("N%").c_str()), false},
       {"1·2·3", -1, false},
       {"3d", -1, false},
       {"年", -1, false},
@@ -158,7 +158,9 @@ TEST_F(SegmentTest, NumbersJoinTheUnitsTheirClassesList) {
     std::string gb = Utf8ToGbk(c.word);
     bool bare = false;
     EXPECT_EQ(matcher.ClassIdOf(gb.data(), gb.size(), &bare), c.id) << c.word;
-    if (c.id > 0) EXPECT_EQ(bare, c.bare) << c.word;
+    if (c.id > 0) {
+      EXPECT_EQ(bare, c.bare) << c.word;
+    }
   }
 }
 

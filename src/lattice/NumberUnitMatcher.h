@@ -23,9 +23,9 @@ class OmniSegNet;
 class NumberUnitMatcher {
  public:
   // Stands for a digit number in the class keys of the dictionary.
-  static const char kMarker = 'N';
+  static constexpr char kMarker = 'N';
   // Units and joining characters longer than this are not looked up.
-  static const size_t kLongestUnitBytes = 8;
+  static constexpr size_t kLongestUnitBytes = 8;
 
   // Class keys, as the trainer writes them into the lexicon.
   static std::string UnitKey(const std::string& unit) { return kMarker + unit; }
@@ -56,7 +56,7 @@ class NumberUnitMatcher {
   size_t JoinerLength(const char* s, size_t len, size_t pos);
   int AddNumber(const char* s, size_t len, size_t start, size_t end, OmniSegNet* net);
 
-  static const size_t kMaxMatches = 16;
+  static constexpr size_t kMaxMatches = 16;
   char key_[1 + kLongestUnitBytes + 1];
   int32_t matches_[kMaxMatches];
 };
