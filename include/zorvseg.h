@@ -74,6 +74,18 @@ ZORVSEG_API const additional_token_t* LxGetAdditionalTokenAt(HANDLE seg_handle,
                                                              size_t idx);
 ZORVSEG_API void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens);
 
+// Where basic word, phrase or mix word idx of the last LxSegment lies in
+// the text given to it (token_span_t, zorvseg_types.h: bytes of that text
+// as given, UTF-8 or GBK, and characters); null when idx is out of range.
+// Spans follow the caller's text through UTF-8 conversion, sentence
+// splitting and normalisation. The basic words' spans follow each other
+// without gaps or overlaps and cover the whole text; an entity is a phrase
+// whose cls is one of the entity phrase ids. For the additional tokens of
+// a span, take the spans of their basic words start_idx to end_idx - 1.
+ZORVSEG_API const token_span_t* LxGetBasicSpanAt(HANDLE seg_handle, int32_t idx);
+ZORVSEG_API const token_span_t* LxGetPhraseSpanAt(HANDLE seg_handle, int32_t idx);
+ZORVSEG_API const token_span_t* LxGetMixSpanAt(HANDLE seg_handle, int32_t idx);
+
 // Process-wide custom dictionaries, ids 1 to 1024. LxInitSeg loads the data
 // directory's "custom_word/" as dictionary 1, the working dictionary: the
 // one whose words replace path words in handles whose mode has

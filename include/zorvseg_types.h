@@ -38,6 +38,22 @@ struct additional_token_t {
   size_t next_group_additional_idx;  // first token of the next alternative, 0 for the last
 };
 
+// Where a basic word, phrase or mix word lies in the text given to
+// LxSegment: bytes [begin, end) of that text as the caller gave it (UTF-8 or
+// GBK), and the same range counted in characters, [char_begin, char_end).
+// Positions are those of the caller's text before any normalisation, so a
+// word that came out half-width, simplified or lower-cased still points at
+// the characters the caller wrote. Characters: one per UTF-8 sequence of a
+// UTF-8 call (one per byte of an ill-formed sequence, each of which comes
+// back as U+FFFD), one per ASCII byte, double-byte or GB18030 four-byte
+// character of a GBK call.
+struct token_span_t {
+  size_t begin;
+  size_t end;
+  size_t char_begin;
+  size_t char_end;
+};
+
 struct seg_tokens_t {
   token_t* fine_grain_seg_tokens;
   size_t fine_grain_tokens_num;

@@ -22,7 +22,8 @@ LxSegmentor::LxSegmentor(int seg_mode_value)
       sentence_spliter_(kSegNetCapacity - kSentenceSlack),
       sentence_normalizer_(&seg_mode_, kSegNetCapacity),
       seg_net_adjuster_(&seg_net_, &sentence_normalizer_),
-      seg_res_saver_(&seg_net_, &seg_mode_, &sentence_normalizer_) {}
+      span_map_(&encode_converter_, &sentence_normalizer_),
+      seg_res_saver_(&seg_net_, &seg_mode_, &sentence_normalizer_, &span_map_) {}
 
 LxSegmentor::~LxSegmentor() { free(utf_to_gbk_buf_); }
 
@@ -81,6 +82,7 @@ bool LxSegmentor::SegmentSentence(const char* sentence, size_t len) {
   size_t normalized_len = 0;
   const char* normalized = sentence_normalizer_.Normalize(sentence, len, normalized_len);
   if (normalized == nullptr) return false;
+  span_map_.MapSentence(sentence, len);
   seg_net_.Clear();
   if (seg_mode_.is_single_word()) {
     if (!seg_single_word_.Segment(normalized, normalized_len)) return false;
@@ -103,12 +105,15 @@ bool LxSegmentor::segment(const char* text, size_t len, size_t charset) {
   // Cleared first, so that a failed call never leaves the previous call's
   // results looking like its own.
   Clear();
+  const char* input = text;
+  size_t input_len = len;
   if (charset == kCharsetUtf8 && len != 0) {
     if (!ConvertInput(text, len)) return false;
     text = utf_to_gbk_buf_;
     len = utf_to_gbk_buf_size_;
   }
   charset_ = charset;
+  span_map_.Start(input, input_len, charset == kCharsetUtf8, text, len);
   sentence_spliter_.SetText(text, len);
   size_t sentence_len = 0;
   while (const char* sentence = sentence_spliter_.GetNextSentence(sentence_len)) {
@@ -131,6 +136,15 @@ const token_t* LxSegmentor::GetMixTokenAt(int index) const {
 }
 pWP LxSegmentor::GetWordPosAt(int index) const {
   return seg_res_saver_.GetWordPosAt(Widen(index));
+}
+const token_span_t* LxSegmentor::GetBasicSpanAt(int index) const {
+  return seg_res_saver_.GetBasicSpanAt(Widen(index));
+}
+const token_span_t* LxSegmentor::GetPhraseSpanAt(int index) const {
+  return seg_res_saver_.GetPhraseSpanAt(Widen(index));
+}
+const token_span_t* LxSegmentor::GetMixSpanAt(int index) const {
+  return seg_res_saver_.GetMixSpanAt(Widen(index));
 }
 const char* LxSegmentor::GetBasicAt(int index) const {
   const token_t* token = GetBasicTokenAt(index);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "driver/InputSpanMap.h"
 #include "driver/OmniSegResSaver.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
@@ -47,6 +48,9 @@ class LxSegmentor {
   const char* GetBasicAt(int index) const;
   const char* GetPhraseAt(int index) const;
   const char* GetMixWordAt(int index) const;
+  const token_span_t* GetBasicSpanAt(int index) const;
+  const token_span_t* GetPhraseSpanAt(int index) const;
+  const token_span_t* GetMixSpanAt(int index) const;
   seg_tokens_t* GetSegResAll() { return seg_res_saver_.GetAllRes(); }
 
   static constexpr size_t kSegNetCapacity = 1024;
@@ -65,10 +69,11 @@ class LxSegmentor {
   SentenceSpliter sentence_spliter_;
   SentenceNormalizer sentence_normalizer_;
   OmniSegNetAdjuster seg_net_adjuster_;
+  EncodeConverter encode_converter_;
+  InputSpanMap span_map_;
   OmniSegResSaver seg_res_saver_;
   CSegmentTag seg_tag_;
   NameEntityRecognition ner_;
-  EncodeConverter encode_converter_;
   char* utf_to_gbk_buf_ = nullptr;
   size_t utf_to_gbk_buf_capacity_ = 0;
   size_t utf_to_gbk_buf_size_ = 0;

@@ -7,6 +7,7 @@
 #include "dict/CoreDict.h"
 #include "custom/CustomDictContainer.h"
 #include "custom/CustomRule.h"
+#include "driver/InputSpanMap.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
 #include "text/SentenceNormalizer.h"
@@ -28,6 +29,17 @@ size_t GetNewCapacity(size_t capacity) {
   if (capacity == 0) return 32;
   if (capacity < 128) return capacity * 2;
   return capacity + capacity / 2;
+}
+
+// Grows an array that runs parallel to a result array to the capacity the
+// result array is about to get; false when out of memory.
+template <typename T>
+bool GrowParallel(T*& items, size_t size, size_t capacity) {
+  if (size != capacity) return true;
+  T* grown = static_cast<T*>(realloc(items, GetNewCapacity(capacity) * sizeof(T)));
+  if (grown == nullptr) return false;
+  items = grown;
+  return true;
 }
 
 // Hands out the next slot of a growable result array, or null.
@@ -52,18 +64,22 @@ bool IsReportableCorePhrase(int32_t attribute_idx) {
 }  // namespace
 
 OmniSegResSaver::OmniSegResSaver(OmniSegNet* seg_net, SegMode* seg_mode,
-                                 SentenceNormalizer* normalizer)
+                                 SentenceNormalizer* normalizer, const InputSpanMap* span_map)
     : seg_net_(seg_net),
       seg_mode_(seg_mode),
       normalizer_(normalizer),
+      span_map_(span_map),
       term_buffer_(kTermChunkSize) {}
 
 OmniSegResSaver::~OmniSegResSaver() {
   free(basic_tokens_);
   free(word_poses_);
+  free(basic_spans_);
   free(phrase_tokens_);
+  free(phrase_spans_);
   free(additional_tokens_);
   free(mix_tokens_);
+  free(mix_spans_);
 }
 
 void OmniSegResSaver::Clear() {
@@ -74,13 +90,11 @@ void OmniSegResSaver::Clear() {
 }
 
 token_t* OmniSegResSaver::GetBasicToken() {
-  // The word-position array is parallel to the basic tokens: grow it first
-  // to the capacity the token array is about to get.
-  if (basic_tokens_size_ == basic_tokens_capacity_) {
-    size_t new_capacity = GetNewCapacity(basic_tokens_capacity_);
-    WP* grown = static_cast<WP*>(realloc(word_poses_, new_capacity * sizeof(WP)));
-    if (grown == nullptr) return nullptr;
-    word_poses_ = grown;
+  // The word-position and span arrays are parallel to the basic tokens:
+  // they grow first to the capacity the token array is about to get.
+  if (!GrowParallel(word_poses_, basic_tokens_size_, basic_tokens_capacity_) ||
+      !GrowParallel(basic_spans_, basic_tokens_size_, basic_tokens_capacity_)) {
+    return nullptr;
   }
   token_t* token = NextSlot(basic_tokens_, basic_tokens_size_, basic_tokens_capacity_);
   if (token == nullptr) return nullptr;
@@ -89,10 +103,12 @@ token_t* OmniSegResSaver::GetBasicToken() {
 }
 
 comb_token_t* OmniSegResSaver::GetPhraseToken() {
+  if (!GrowParallel(phrase_spans_, phrase_tokens_size_, phrase_tokens_capacity_)) return nullptr;
   return NextSlot(phrase_tokens_, phrase_tokens_size_, phrase_tokens_capacity_);
 }
 
 token_t* OmniSegResSaver::GetMixToken() {
+  if (!GrowParallel(mix_spans_, mix_tokens_size_, mix_tokens_capacity_)) return nullptr;
   return NextSlot(mix_tokens_, mix_tokens_size_, mix_tokens_capacity_);
 }
 
@@ -152,9 +168,10 @@ bool OmniSegResSaver::SavePhrase(size_t node_pos) {
     }
     comb_token_t* token = GetPhraseToken();
     if (token == nullptr) return false;
-    token->word = SaveText(phrase.phrase_end_pos - phrase.phrase_len, phrase.phrase_len,
-                           token->wlen);
+    size_t begin = phrase.phrase_end_pos - phrase.phrase_len;
+    token->word = SaveText(begin, phrase.phrase_len, token->wlen);
     if (token->word == nullptr) return false;
+    phrase_spans_[phrase_tokens_size_ - 1] = span_map_->Span(begin, phrase.phrase_len);
     token->cls = phrase.phrase_attribute_idx >= kReservedIdBase ? phrase.phrase_attribute_idx : 0;
     token->sidx = token->eidx = basic_tokens_size_;
     size_t pos = node_pos;
@@ -176,6 +193,7 @@ bool OmniSegResSaver::SaveBasic(size_t node_pos) {
   if (token == nullptr) return false;
   token->word = SaveText(item->term_begin_pos, item->term_len, token->wlen);
   if (token->word == nullptr) return false;
+  basic_spans_[basic_tokens_size_ - 1] = span_map_->Span(item->term_begin_pos, item->term_len);
   token->pos = item->pos_tag;
   WP& word_pos = word_poses_[basic_tokens_size_ - 1];
   word_pos.word = token->word;
@@ -214,6 +232,7 @@ bool OmniSegResSaver::SaveMixPhrase(size_t node_pos, size_t& len) {
     --mix_tokens_size_;  // give the slot back; the path word is saved instead
     return false;
   }
+  mix_spans_[mix_tokens_size_ - 1] = span_map_->Span(node_pos, phrase->phrase_len);
   switch (phrase->phrase_attribute_idx) {
     case kLocationPhraseIdx: token->pos = kTagLocation; break;
     case kPersonPhraseIdx: token->pos = kTagPerson; break;
@@ -228,6 +247,7 @@ bool OmniSegResSaver::SaveMixTerm(size_t basic_idx) {
   token_t* token = GetMixToken();
   if (token == nullptr) return false;
   *token = basic_tokens_[basic_idx];
+  mix_spans_[mix_tokens_size_ - 1] = basic_spans_[basic_idx];
   return true;
 }
 
@@ -461,6 +481,18 @@ const additional_token_t* OmniSegResSaver::GetAdditionalTokenAt(size_t index) co
 
 const token_t* OmniSegResSaver::GetMixTokenAt(size_t index) const {
   return index < mix_tokens_size_ ? &mix_tokens_[index] : nullptr;
+}
+
+const token_span_t* OmniSegResSaver::GetBasicSpanAt(size_t index) const {
+  return index < basic_tokens_size_ ? &basic_spans_[index] : nullptr;
+}
+
+const token_span_t* OmniSegResSaver::GetPhraseSpanAt(size_t index) const {
+  return index < phrase_tokens_size_ ? &phrase_spans_[index] : nullptr;
+}
+
+const token_span_t* OmniSegResSaver::GetMixSpanAt(size_t index) const {
+  return index < mix_tokens_size_ ? &mix_spans_[index] : nullptr;
 }
 
 }  // namespace new_seg

@@ -15,6 +15,7 @@
 namespace new_seg {
 
 struct AdditionalRuleAttribute;
+class InputSpanMap;
 class OmniSegNet;
 class OmniSegNode;
 struct OmniPhraseItem;
@@ -23,7 +24,9 @@ class SentenceNormalizer;
 
 class OmniSegResSaver {
  public:
-  OmniSegResSaver(OmniSegNet* seg_net, SegMode* seg_mode, SentenceNormalizer* normalizer);
+  // span_map gives every saved word its place in the caller's text.
+  OmniSegResSaver(OmniSegNet* seg_net, SegMode* seg_mode, SentenceNormalizer* normalizer,
+                  const InputSpanMap* span_map);
   ~OmniSegResSaver();
   OmniSegResSaver(const OmniSegResSaver&) = delete;
   OmniSegResSaver& operator=(const OmniSegResSaver&) = delete;
@@ -38,6 +41,9 @@ class OmniSegResSaver {
   const comb_token_t* GetPhraseTokenAt(size_t index) const;
   const additional_token_t* GetAdditionalTokenAt(size_t index) const;
   const token_t* GetMixTokenAt(size_t index) const;
+  const token_span_t* GetBasicSpanAt(size_t index) const;
+  const token_span_t* GetPhraseSpanAt(size_t index) const;
+  const token_span_t* GetMixSpanAt(size_t index) const;
   size_t basic_tokens_size() const { return basic_tokens_size_; }
   size_t phrase_tokens_size() const { return phrase_tokens_size_; }
   size_t additional_tokens_size() const { return additional_tokens_size_; }
@@ -82,6 +88,8 @@ class OmniSegResSaver {
   // The same for GB18030 text from elsewhere.
   const char* StoreText(const char* text, size_t len, size_t& saved_len);
 
+  // Each hands out the next token, with room for its span at the same
+  // index of the span array, or null.
   token_t* GetBasicToken();
   comb_token_t* GetPhraseToken();
   token_t* GetMixToken();
@@ -90,18 +98,22 @@ class OmniSegResSaver {
   OmniSegNet* seg_net_;
   SegMode* seg_mode_;
   SentenceNormalizer* normalizer_;
+  const InputSpanMap* span_map_;
   TermBuffer term_buffer_;
   int charset_ = 0;
 
   seg_tokens_t seg_tokens_{};
   token_t* basic_tokens_ = nullptr;
   WP* word_poses_ = nullptr;
+  token_span_t* basic_spans_ = nullptr;
   size_t basic_tokens_size_ = 0;
   size_t basic_tokens_capacity_ = 0;
   comb_token_t* phrase_tokens_ = nullptr;
+  token_span_t* phrase_spans_ = nullptr;
   size_t phrase_tokens_size_ = 0;
   size_t phrase_tokens_capacity_ = 0;
   token_t* mix_tokens_ = nullptr;
+  token_span_t* mix_spans_ = nullptr;
   size_t mix_tokens_size_ = 0;
   size_t mix_tokens_capacity_ = 0;
   additional_token_t* additional_tokens_ = nullptr;

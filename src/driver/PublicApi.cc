@@ -212,6 +212,18 @@ const additional_token_t* LxGetAdditionalTokenAt(HANDLE seg_handle, size_t idx) 
   return segmentor == nullptr ? nullptr : segmentor->GetAdditionalTokenAt(Narrow(idx));
 }
 
+const token_span_t* LxGetBasicSpanAt(HANDLE seg_handle, int32_t idx) {
+  return Segmentor(seg_handle)->GetBasicSpanAt(idx);
+}
+
+const token_span_t* LxGetPhraseSpanAt(HANDLE seg_handle, int32_t idx) {
+  return Segmentor(seg_handle)->GetPhraseSpanAt(idx);
+}
+
+const token_span_t* LxGetMixSpanAt(HANDLE seg_handle, int32_t idx) {
+  return Segmentor(seg_handle)->GetMixSpanAt(idx);
+}
+
 void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens) {
   LxSegmentor* segmentor = Segmentor(seg_handle);
   if (segmentor == nullptr) {

@@ -103,25 +103,35 @@ bool ConvertText(const char* inbuf, size_t inbuf_len, char* outbuf, size_t& outb
 }
 }  // namespace
 
+size_t EncodeConverter::Utf8CharToGb(const char* in, size_t left, char* gb, size_t& gb_len) {
+  const unsigned char* u = reinterpret_cast<const unsigned char*>(in);
+  if (u[0] < 0x80) {
+    gb[0] = in[0];
+    gb_len = 1;
+    return 1;
+  }
+  size_t seq_len = Utf8SequenceLen(u, left);
+  uint16_t code = seq_len == 2 || seq_len == 3
+                      ? Gb18030Table::Get().DoubleByteOf(DecodeUtf8(u, seq_len))
+                      : 0;
+  gb_len = 0;
+  if (code != 0) {
+    gb[0] = static_cast<char>(code & 0xFF);
+    gb[1] = static_cast<char>(code >> 8);
+    gb_len = 2;
+  } else if (seq_len != 0) {
+    gb_len = ConvertOne(utf_2_gbk_, in, seq_len, gb, 8);
+  }
+  if (gb_len != 0) return seq_len;
+  memcpy(gb, kGbReplacement, kGbReplacementLen);  // not a character: one byte becomes U+FFFD
+  gb_len = kGbReplacementLen;
+  return 1;
+}
+
 bool EncodeConverter::Utf8ToGb(const char* inbuf, size_t inbuf_len, char* outbuf,
                                size_t& outbuf_len, size_t& consumed) {
-  const Gb18030Table& table = Gb18030Table::Get();
-  const unsigned char* in = reinterpret_cast<const unsigned char*>(inbuf);
   auto convert_char = [&](size_t i, size_t left, char* gb, size_t& gb_len) -> size_t {
-    size_t seq_len = Utf8SequenceLen(in + i, left);
-    uint16_t code = seq_len == 2 || seq_len == 3 ? table.DoubleByteOf(DecodeUtf8(in + i, seq_len))
-                                                 : 0;
-    if (code != 0) {
-      gb[0] = static_cast<char>(code & 0xFF);
-      gb[1] = static_cast<char>(code >> 8);
-      gb_len = 2;
-    } else if (seq_len != 0) {
-      gb_len = ConvertOne(utf_2_gbk_, inbuf + i, seq_len, gb, 8);
-    }
-    if (gb_len != 0) return seq_len;
-    memcpy(gb, kGbReplacement, kGbReplacementLen);  // not a character: one byte becomes U+FFFD
-    gb_len = kGbReplacementLen;
-    return 1;
+    return Utf8CharToGb(inbuf + i, left, gb, gb_len);
   };
   return ConvertText(inbuf, inbuf_len, outbuf, outbuf_len, consumed, convert_char);
 }

@@ -32,6 +32,11 @@ class EncodeConverter {
   bool Utf8ToGb(const char* inbuf, size_t inbuf_len, char* outbuf,
                 size_t& outbuf_len, size_t& consumed);
 
+  // Converts the one character at in (left bytes available, left > 0) into
+  // gb (at least 8 bytes), sets gb_len and returns the input bytes it used:
+  // the step Utf8ToGb takes for each character.
+  size_t Utf8CharToGb(const char* in, size_t left, char* gb, size_t& gb_len);
+
   bool ok() const { return utf_2_gbk_ != kBadCd && gbk_2_utf_ != kBadCd; }
 
  private:

@@ -98,16 +98,20 @@ SentenceNormalizer::SentenceNormalizer(SegMode* seg_mode, size_t capacity)
 SentenceNormalizer::~SentenceNormalizer() {
   free(buf_1_);
   free(buf_2_);
+  free(source_pos_);
 }
 
 bool SentenceNormalizer::Init() {
   if (inited_) return true;
   buf_1_ = static_cast<char*>(calloc(buf_capacity_ + kBufSlack, 1));
   buf_2_ = static_cast<char*>(calloc(buf_capacity_ + kBufSlack, 1));
-  if (buf_1_ == nullptr || buf_2_ == nullptr) {
+  source_pos_ = static_cast<uint16_t*>(calloc(buf_capacity_ + 1, sizeof(uint16_t)));
+  if (buf_1_ == nullptr || buf_2_ == nullptr || source_pos_ == nullptr) {
     free(buf_1_);
     free(buf_2_);
+    free(source_pos_);
     buf_1_ = buf_2_ = nullptr;
+    source_pos_ = nullptr;
     return false;
   }
   inited_ = true;
@@ -125,25 +129,32 @@ void SentenceNormalizer::Clear() {
 // the end is copied unchanged (and the walk never reads past the end) while
 // a whole double-byte character at the end is still converted. GB18030 four-byte sequences pass as two two-byte
 // halves whose second bytes are digits, which no step changes.
-size_t SentenceNormalizer::DoS2D(const char* src, size_t len, char* dest) {
+size_t SentenceNormalizer::DoS2D(const char* src, size_t len, char* dest,
+                                 uint16_t* source_pos) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
   size_t walk_end = (len > 0 && s[len - 1] >= 0x80) ? len - 1 : len;
   size_t out = 0, i = 0;
+  auto copy_byte = [&](size_t from) {
+    source_pos[out] = static_cast<uint16_t>(from);
+    dest[out++] = src[from];
+  };
   while (i < walk_end) {
     if (s[i] < 0x80) {
-      dest[out++] = src[i++];
+      copy_byte(i++);
     } else {
       unsigned char second = s[i + 1];
       if (IsFullWidthAscii(s[i], second)) {
+        source_pos[out] = static_cast<uint16_t>(i);
         dest[out++] = static_cast<char>(second - 0x80);
       } else {
-        dest[out++] = src[i];
-        dest[out++] = src[i + 1];
+        copy_byte(i);
+        copy_byte(i + 1);
       }
       i += 2;
     }
   }
-  while (i < len) dest[out++] = src[i++];
+  while (i < len) copy_byte(i++);
+  source_pos[out] = static_cast<uint16_t>(len);
   return out;
 }
 
@@ -212,6 +223,7 @@ char* SentenceNormalizer::Normalize(const char* sentence, size_t len,
   Clear();
   sentence_ = sentence;
   sentence_len_ = len;
+  shrunk_ = false;
   int magic = 0;
   const char* src = nullptr;
   size_t src_len = 0;
@@ -221,8 +233,9 @@ char* SentenceNormalizer::Normalize(const char* sentence, size_t len,
 
   if (seg_mode_->is_sbc_to_dbc()) {
     char* dest = GetDestBuf(magic, src, src_len);
-    size_t written = DoS2D(src, src_len, dest);
+    size_t written = DoS2D(src, src_len, dest, source_pos_);
     record(dest, written);
+    shrunk_ = written < src_len;
     if (written > 0) magic = 1;
   }
   if (seg_mode_->is_traditional_to_simplified()) {

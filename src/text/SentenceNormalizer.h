@@ -40,9 +40,17 @@ class SentenceNormalizer {
   const char* GetSegmentUsedStr(size_t& len) const;
   // Output text at begin_pos; it is not terminated there.
   const char* GetTerm(size_t begin_pos, size_t len, size_t& output_len) const;
+  // The position in the sentence given to Normalize of a position in its
+  // normalised text (up to and including its length): full-width characters
+  // that became half-width take two sentence bytes for one.
+  size_t SourcePos(size_t normalized_pos) const {
+    return shrunk_ ? source_pos_[normalized_pos] : normalized_pos;
+  }
 
  private:
-  static size_t DoS2D(const char* src, size_t len, char* dest);
+  // source_pos receives, for each output byte and for the end, the
+  // position of the input byte it came from.
+  static size_t DoS2D(const char* src, size_t len, char* dest, uint16_t* source_pos);
   static size_t DoT2S(const char* src, size_t len, char* dest);
   static size_t DoU2L(const char* src, size_t len, char* dest);
   // Picks the destination of the next step and returns it; src becomes the
@@ -56,6 +64,8 @@ class SentenceNormalizer {
   bool inited_ = false;
   char* buf_1_ = nullptr;
   char* buf_2_ = nullptr;
+  uint16_t* source_pos_ = nullptr;
+  bool shrunk_ = false;
   const char* sentence_ = nullptr;
   size_t sentence_len_ = 0;
   const char* output_used_buf_ = nullptr;
