@@ -21,7 +21,7 @@ else()
 endif()
 
 file(INSTALL "${ZORVSEG_PACKAGE_DIR}" DESTINATION "${site}"
-     PATTERN "__pycache__" EXCLUDE)
+     PATTERN "__pycache__" EXCLUDE PATTERN "_paths.py" EXCLUDE)
 set(paths "$ENV{DESTDIR}${site}/zorvsegment/_paths.py")
 message(STATUS "Installing: ${paths}")
 file(WRITE "${paths}"

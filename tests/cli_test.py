@@ -10,6 +10,9 @@ import tempfile
 import types
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from unittest_summary import run_tests  # noqa: E402
+
 ARGS = None
 
 
@@ -443,10 +446,7 @@ def main():
     parser.add_argument("--bin", required=True)
     parser.add_argument("--data", required=True)
     ARGS, rest = parser.parse_known_args()
-    result = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=1).result
-    failed = len(result.failures) + len(result.errors)
-    print(f"{result.testsRun - failed} passed, {failed} failed")
-    sys.exit(1 if failed else 0)
+    run_tests(rest)
 
 
 if __name__ == "__main__":

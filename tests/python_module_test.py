@@ -17,6 +17,9 @@ import unittest
 import zorvsegment
 from zorvsegment import Mode, Segmenter, StringVector, ZorvSegmenter
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from unittest_summary import run_tests  # noqa: E402
+
 ARGS = None
 DATA = zorvsegment.default_data_dir()
 # The sanitizer build runs slower: its huge input is smaller.
@@ -28,6 +31,14 @@ def run_python(code):
     proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                           timeout=600)
     return proc.stdout, proc.stderr, proc.returncode
+
+
+def linked_data_dir(parent, leave_out=()):
+    """A data directory in parent whose files link to those of DATA."""
+    for name in os.listdir(DATA):
+        if name not in leave_out:
+            os.symlink(os.path.join(DATA, name), os.path.join(parent, name))
+    return parent
 
 
 def new_segmenter(mode=ZorvSegmenter.GetDefaultMode()):
@@ -105,10 +116,8 @@ class Lifecycle(unittest.TestCase):
             ZorvSegmenter().Segment("北京", False, False, 0, False)
 
     def test_missing_resource_fails_and_names_the_directory(self):
-        with tempfile.TemporaryDirectory() as partial:
-            for name in os.listdir(DATA):
-                if name != "t2s.dat":
-                    os.symlink(os.path.join(DATA, name), os.path.join(partial, name))
+        with tempfile.TemporaryDirectory() as parent:
+            partial = linked_data_dir(parent, leave_out=("t2s.dat",))
             out, err, code = run_python(
                 "import zorvsegment as z\n"
                 f"s = z.ZorvSegmenter(); print(s.Init({partial!r}, 0))\n"
@@ -122,9 +131,8 @@ class Lifecycle(unittest.TestCase):
         # A directory other than the loaded one is refused while any object
         # lives, so its acceptance shows the data was released, and a second
         # Init of one object holds one reference, not two.
-        with tempfile.TemporaryDirectory() as other:
-            for name in os.listdir(DATA):
-                os.symlink(os.path.join(DATA, name), os.path.join(other, name))
+        with tempfile.TemporaryDirectory() as parent:
+            other = linked_data_dir(parent)
             out, err, code = run_python(
                 "import zorvsegment as z\n"
                 f"data, other = {DATA!r}, {other!r}\n"
@@ -320,10 +328,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--readme", required=True)
     ARGS, rest = parser.parse_known_args()
-    result = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=1).result
-    failed = len(result.failures) + len(result.errors)
-    print(f"{result.testsRun - failed} passed, {failed} failed")
-    sys.exit(1 if failed else 0)
+    run_tests(rest)
 
 
 if __name__ == "__main__":
