@@ -181,7 +181,6 @@ int ZorvSegmenter::Init(const std::string& data_dir, int32_t mode) {
     if (shared.users == 0) {
       if (!LxInitSeg(data_dir.c_str())) {
         fprintf(stderr, "%s:init seg from \"%s\" failed!\n", "Init", data_dir.c_str());
-        LxUnInitSeg();  // what loaded before the failure
         return -1;
       }
       shared.data_dir = canonical;

@@ -213,15 +213,18 @@ const additional_token_t* LxGetAdditionalTokenAt(HANDLE seg_handle, size_t idx) 
 }
 
 const token_span_t* LxGetBasicSpanAt(HANDLE seg_handle, int32_t idx) {
-  return Segmentor(seg_handle)->GetBasicSpanAt(idx);
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetBasicSpanAt(idx);
 }
 
 const token_span_t* LxGetPhraseSpanAt(HANDLE seg_handle, int32_t idx) {
-  return Segmentor(seg_handle)->GetPhraseSpanAt(idx);
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetPhraseSpanAt(idx);
 }
 
 const token_span_t* LxGetMixSpanAt(HANDLE seg_handle, int32_t idx) {
-  return Segmentor(seg_handle)->GetMixSpanAt(idx);
+  LxSegmentor* segmentor = Segmentor(seg_handle);
+  return segmentor == nullptr ? nullptr : segmentor->GetMixSpanAt(idx);
 }
 
 void LxGetAllSegInfo(HANDLE seg_handle, seg_tokens_t& seg_tokens) {
