@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zorvseg_log.h"
 #include "zorvseg_mode.h"
 #include "zorvseg_types.h"
 

@@ -14,7 +14,7 @@ namespace {
 
 using dict_file::LineKind;
 
-const char kWhat[] = "core dictionary";
+const char* const kWhat = CoreDict::kWhat;
 
 bool Fail(const std::string& path, const std::string& message) {
   dict_file::ReportFileError(kWhat, path, message);
@@ -147,16 +147,8 @@ LineKind TakeLexiconLine(const std::string& line, CoreDictBuildStats* stats,
 
 }  // namespace
 
-RecordDictFile<CoreTermAttribute> CoreDict::file_(kWhat, "record", "records");
-
 bool CoreDict::Init(const char* path) {
-  if (file_.HasRecords()) return true;
-  return file_.Load(path, RecordDictFile<CoreTermAttribute>::Count::kAny, SegInfoListFits);
-}
-
-bool CoreDict::UnInit() {
-  file_.Clear();
-  return true;
+  return Load(path, File::Count::kAny, SegInfoListFits);
 }
 
 bool CoreDict::Build(const char* text_path) {
@@ -174,32 +166,8 @@ bool CoreDict::BuildFromStream(std::istream& in, const char* source_name,
     return TakeLexiconLine(line, stats, &lexicon, error);
   };
   return dict_file::TakeLines(in, kWhat, source_name, stats, take) &&
-         file_.Assign(lexicon.terms, lexicon.seg_info,
-                      RecordDictFile<CoreTermAttribute>::Keys::kUpToNul, source_name);
-}
-
-bool CoreDict::Save(const char* path) { return file_.Save(path); }
-
-int CoreDict::ExactMatchSearch(const char* key, std::size_t len,
-                               std::size_t node_pos) {
-  return file_.ExactMatchSearch(key, len, node_pos);
-}
-
-std::size_t CoreDict::CommonPrefixSearch(const char* key, std::size_t len,
-                                         int* results, std::size_t maximum,
-                                         std::size_t node_pos) {
-  return file_.CommonPrefixSearch(key, len, results, maximum, node_pos);
-}
-
-int CoreDict::Traverse(const char* key, std::size_t len, std::size_t* node_pos,
-                       std::size_t* key_pos) {
-  return file_.Traverse(key, len, node_pos, key_pos);
-}
-
-const CoreTermAttribute* CoreDict::GetValue(int id) { return file_.GetRecord(id); }
-
-const uint8_t* CoreDict::GetSegInfo(std::size_t index) {
-  return file_.GetSegInfo(index);
+         Assign(lexicon.terms, lexicon.seg_info,
+                      File::Keys::kUpToNul, source_name);
 }
 
 }  // namespace new_seg

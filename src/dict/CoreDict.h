@@ -2,9 +2,7 @@
 // attribute record that tells the lattice builder how to use it.
 //
 // One dictionary per process (all members static), loaded from core_dict.dat
-// and read-only afterwards. Search results are 1-based attribute ids: id k is
-// record k - 1 (GetValue takes such an id); Traverse hands out the raw
-// 0-based trie value.
+// and read-only afterwards; searches and ids as every RecordDict.
 #ifndef ZORVSEG_DICT_COREDICT_H_
 #define ZORVSEG_DICT_COREDICT_H_
 
@@ -14,7 +12,7 @@
 
 #include "dict/CoreTermAttribute.h"
 #include "dict/Darts.h"
-#include "dict/RecordDictFile.h"
+#include "dict/RecordDict.h"
 
 namespace new_seg {
 
@@ -25,12 +23,16 @@ struct CoreDictBuildStats {
   std::size_t replaced = 0;       // terms defined again by a later line
 };
 
-class CoreDict {
+class CoreDict : public RecordDict<CoreDict, CoreTermAttribute> {
  public:
+  static constexpr char kWhat[] = "core dictionary";
+  static constexpr char kNoun[] = "record";
+  static constexpr char kPlural[] = "records";
+  static constexpr File::Layout kLayout = File::Layout::kWithSegInfo;
+
   // Loads core_dict.dat. True when loaded or already loaded; false with a
   // message on stderr when the file is missing or its counts do not fit it.
   static bool Init(const char* path);
-  static bool UnInit();
 
   // Builds from a text lexicon: per line the term, a TAB, the term type and
   // the split positions (ascending, ending with the term's byte length),
@@ -40,27 +42,8 @@ class CoreDict {
   static bool BuildFromStream(std::istream& in, const char* source_name,
                               CoreDictBuildStats* stats = nullptr);
 
-  // Writes core_dict.dat through a temporary file renamed when complete.
-  static bool Save(const char* path);
-
-  // 1-based id of the term equal to the first len bytes (0: NUL-terminated)
-  // of key, or -1.
-  static int ExactMatchSearch(const char* key, std::size_t len = 0,
-                              std::size_t node_pos = 0);
-  // Number of terms that are prefixes of key; the 1-based ids of the first
-  // `maximum` of them, shortest first, go to results.
-  static std::size_t CommonPrefixSearch(const char* key, std::size_t len,
-                                        int* results, std::size_t maximum,
-                                        std::size_t node_pos = 0);
-  // Step-wise walk of the trie: raw 0-based value, -1 (no term ends at the
-  // node reached) or -2 (a byte did not match).
-  static int Traverse(const char* key, std::size_t len, std::size_t* node_pos,
-                      std::size_t* key_pos);
-
-  // Record of a 1-based id; null when the id is out of range.
-  static const CoreTermAttribute* GetValue(int id);
   // Split-position list at a byte index; null when the index is out of range.
-  static const uint8_t* GetSegInfo(std::size_t index);
+  static const uint8_t* GetSegInfo(std::size_t index) { return file_.GetSegInfo(index); }
   static uint64_t GetSegInfoSize() { return file_.seg_info_size(); }
   // Calls part(begin, length) for each part of a term's split-position
   // list, in order. False when the term has no list or the list is
@@ -68,11 +51,6 @@ class CoreDict {
   // stops early, returning false, when part returns false.
   template <typename PartFn>
   static bool ForEachSplitPart(const CoreTermAttribute& attribute, PartFn part);
-  static uint64_t GetSize() { return file_.size(); }
-  static const Darts::DoubleArray* GetTrie() { return file_.trie(); }
-
- private:
-  static RecordDictFile<CoreTermAttribute> file_;
 };
 
 template <typename PartFn>

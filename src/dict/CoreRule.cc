@@ -14,7 +14,7 @@ namespace {
 
 using dict_file::LineKind;
 
-const char kWhat[] = "core rules";
+const char* const kWhat = CoreRule::kWhat;
 const long long kMaxPatternBytes = 255;
 
 bool Fail(const std::string& path, const std::string& message) {
@@ -137,16 +137,8 @@ LineKind TakeRuleLine(const std::string& line, CoreRuleBuildStats* stats,
 
 }  // namespace
 
-RecordDictFile<CoreRuleAttribute> CoreRule::file_(kWhat, "rule", "rules");
-
 bool CoreRule::Init(const char* path) {
-  if (file_.HasRecords()) return true;
-  return file_.Load(path, RecordDictFile<CoreRuleAttribute>::Count::kAtLeastOne, RuleFits);
-}
-
-bool CoreRule::UnInit() {
-  file_.Clear();
-  return true;
+  return Load(path, File::Count::kAtLeastOne, RuleFits);
 }
 
 bool CoreRule::Build(const char* text_path) {
@@ -166,28 +158,8 @@ bool CoreRule::BuildFromStream(std::istream& in, const char* source_name,
   };
   if (!dict_file::TakeLines(in, kWhat, source_name, stats, take)) return false;
   if (rules.empty()) return Fail(source_name, "no rules");
-  return file_.Assign(rules, seg_info, RecordDictFile<CoreRuleAttribute>::Keys::kWhole,
+  return Assign(rules, seg_info, File::Keys::kWhole,
                       source_name);
 }
-
-bool CoreRule::Save(const char* path) { return file_.Save(path); }
-
-int CoreRule::ExactMatchSearch(const char* key, std::size_t len, std::size_t node_pos) {
-  return file_.ExactMatchSearch(key, len, node_pos);
-}
-
-std::size_t CoreRule::CommonPrefixSearch(const char* key, std::size_t len, int* results,
-                                         std::size_t maximum, std::size_t node_pos) {
-  return file_.CommonPrefixSearch(key, len, results, maximum, node_pos);
-}
-
-int CoreRule::Traverse(const char* key, std::size_t len, std::size_t* node_pos,
-                       std::size_t* key_pos) {
-  return file_.Traverse(key, len, node_pos, key_pos);
-}
-
-const CoreRuleAttribute* CoreRule::GetValue(int id) { return file_.GetRecord(id); }
-
-const uint8_t* CoreRule::GetSegInfo(std::size_t index) { return file_.GetSegInfo(index); }
 
 }  // namespace new_seg

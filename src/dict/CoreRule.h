@@ -3,9 +3,7 @@
 // that the ASCII segmentor keeps or cuts them the way readers expect.
 //
 // One rule set per process (all members static), loaded from core_rule.dat
-// and read-only afterwards. Lookups follow the core dictionary's
-// conventions: search results are 1-based ids (GetValue takes such an id),
-// Traverse hands out the raw 0-based trie value.
+// and read-only afterwards; searches and ids as every RecordDict.
 #ifndef ZORVSEG_DICT_CORERULE_H_
 #define ZORVSEG_DICT_CORERULE_H_
 
@@ -15,7 +13,7 @@
 
 #include "dict/CoreRuleAttribute.h"
 #include "dict/Darts.h"
-#include "dict/RecordDictFile.h"
+#include "dict/RecordDict.h"
 
 namespace new_seg {
 
@@ -26,12 +24,16 @@ struct CoreRuleBuildStats {
   std::size_t replaced = 0;       // patterns defined again by a later line
 };
 
-class CoreRule {
+class CoreRule : public RecordDict<CoreRule, CoreRuleAttribute> {
  public:
+  static constexpr char kWhat[] = "core rules";
+  static constexpr char kNoun[] = "rule";
+  static constexpr char kPlural[] = "rules";
+  static constexpr File::Layout kLayout = File::Layout::kWithSegInfo;
+
   // Loads core_rule.dat. True when loaded or already loaded; false with a
   // message on stderr when the file is missing or does not hold together.
   static bool Init(const char* path);
-  static bool UnInit();
 
   // Builds from text rules: per line the pattern, a TAB, then white-space
   // separated integers: the effective part's start and length, and the
@@ -42,26 +44,9 @@ class CoreRule {
   static bool BuildFromStream(std::istream& in, const char* source_name,
                               CoreRuleBuildStats* stats = nullptr);
 
-  // Writes core_rule.dat through a temporary file renamed when complete.
-  static bool Save(const char* path);
-
-  static int ExactMatchSearch(const char* key, std::size_t len = 0,
-                              std::size_t node_pos = 0);
-  // Number of patterns that are prefixes of key; the 1-based ids of the
-  // first `maximum` of them, shortest first, go to results.
-  static std::size_t CommonPrefixSearch(const char* key, std::size_t len,
-                                        int* results, std::size_t maximum,
-                                        std::size_t node_pos = 0);
-  static int Traverse(const char* key, std::size_t len, std::size_t* node_pos,
-                      std::size_t* key_pos);
-
-  // Record of a 1-based id; null when the id is out of range.
-  static const CoreRuleAttribute* GetValue(int id);
   // Split-position list at a byte index; null when the index is out of range.
-  static const uint8_t* GetSegInfo(std::size_t index);
+  static const uint8_t* GetSegInfo(std::size_t index) { return file_.GetSegInfo(index); }
   static uint64_t GetSegInfoSize() { return file_.seg_info_size(); }
-  static uint64_t GetSize() { return file_.size(); }
-  static const Darts::DoubleArray* GetTrie() { return file_.trie(); }
 
   // Calls piece(begin, end) for every piece of the rule's effective part,
   // offsets relative to the match start, in text order. Loading and
@@ -69,9 +54,6 @@ class CoreRule {
   // length, so the pieces tile the effective part.
   template <typename PieceFn>
   static void ForEachPiece(const CoreRuleAttribute& rule, PieceFn piece);
-
- private:
-  static RecordDictFile<CoreRuleAttribute> file_;
 };
 
 template <typename PieceFn>

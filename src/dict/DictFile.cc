@@ -108,5 +108,29 @@ bool ParseDouble(const std::string& token, double* value) {
   return ParseNumber(token, value, [](const char* p, char** e) { return std::strtod(p, e); });
 }
 
+bool ParseUnsignedField(const std::string& field, uint64_t maximum, const char* name,
+                        uint32_t* value, std::string* error) {
+  long long parsed = 0;
+  if (!field.empty() && (!ParseInteger(field, &parsed) || parsed < 0 ||
+                         static_cast<unsigned long long>(parsed) > maximum)) {
+    *error = std::string(name) + " '" + field + "' is not an integer in 0.." +
+             std::to_string(maximum);
+    return false;
+  }
+  *value = static_cast<uint32_t>(parsed);
+  return true;
+}
+
+bool ParseFloatField(const std::string& field, const char* name, float* value,
+                     std::string* error) {
+  float parsed = 0.0f;
+  if (!field.empty() && !ParseFloat(field, &parsed)) {
+    *error = std::string(name) + " '" + field + "' is not a number";
+    return false;
+  }
+  *value = parsed;
+  return true;
+}
+
 }  // namespace dict_file
 }  // namespace new_seg

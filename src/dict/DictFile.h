@@ -79,6 +79,13 @@ std::vector<std::string> SplitWhitespace(const std::string& text);
 bool ParseInteger(const std::string& token, long long* value);
 bool ParseFloat(const std::string& token, float* value);
 bool ParseDouble(const std::string& token, double* value);
+// A numeric field of a TAB-separated source line: empty means 0, any other
+// text must be a whole number (an integer in 0..maximum); false with
+// "<name> '<field>' is not ..." in error otherwise.
+bool ParseUnsignedField(const std::string& field, uint64_t maximum, const char* name,
+                        uint32_t* value, std::string* error);
+bool ParseFloatField(const std::string& field, const char* name, float* value,
+                     std::string* error);
 
 template <typename Write>
 bool WriteThroughTemporary(const char* what, const std::string& path, Write write) {

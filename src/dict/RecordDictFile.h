@@ -1,17 +1,19 @@
-// Fixed-size records found through a double-array trie, with a seg-info
-// byte array that records point into, and the file that holds them:
+// Fixed-size records found through a double-array trie, optionally with a
+// seg-info byte array that records point into, and the file that holds them:
 //
 //   8 bytes    record count N, little-endian
 //   N records  of sizeof(Record) bytes each, as they are in memory
-//   8 bytes    seg-info size S
+//   8 bytes    seg-info size S             (only with a seg-info block)
 //   S bytes    seg-info; byte 0 is 0, so that index 0 can mean "no list"
 //   the trie's units up to the end of the file
 //
-// core_dict.dat and core_rule.dat share this layout, and so do the entity
-// dictionaries; the custom rules keep their records in one without a file. Every count is checked against the file size before
-// anything is allocated, and neither a load nor a build touches the current
-// content unless it completes. Lookups hand out 1-based record ids: id k is
-// record k - 1, while Traverse hands out the raw 0-based trie value.
+// core_dict.dat and core_rule.dat have the seg-info block; the entity
+// dictionary and the entity patterns have none. The custom rules keep their
+// records in one without a file. Every count is checked against the file
+// size before anything is allocated, and neither a load nor a build touches
+// the current content unless it completes. Lookups hand out 1-based record
+// ids: id k is record k - 1, while Traverse hands out the raw 0-based trie
+// value.
 #ifndef ZORVSEG_DICT_RECORDDICTFILE_H_
 #define ZORVSEG_DICT_RECORDDICTFILE_H_
 
@@ -42,11 +44,14 @@ class RecordDictFile {
   // Trie keys end at their first NUL byte, or are taken whole, in which case
   // a key holding a NUL byte fails the build.
   enum class Keys { kUpToNul, kWhole };
+  // Whether the file has the seg-info block between records and trie.
+  enum class Layout { kWithSegInfo, kRecordsOnly };
 
   // Messages read "<what>: <path>: ..." and name records by noun and plural
   // ("trie unit 9 names rule 3 ...", "2 rules do not fit ...").
-  constexpr RecordDictFile(const char* what, const char* noun, const char* plural)
-      : what_(what), noun_(noun), plural_(plural) {}
+  constexpr RecordDictFile(const char* what, const char* noun, const char* plural,
+                           Layout layout = Layout::kWithSegInfo)
+      : what_(what), noun_(noun), plural_(plural), layout_(layout) {}
 
   // Replaces the content by the file's; false with a message naming the
   // file when it is missing or does not hold together.
@@ -54,12 +59,15 @@ class RecordDictFile {
   // Writes the file through a temporary one; false without records.
   bool Save(const std::string& path) const;
   // Replaces the content by the entries, in key order, and their seg-info
-  // bytes; false with "<what>: <source>: ..." when the trie cannot be built.
+  // bytes (none without the block); false with "<what>: <source>: ..." when
+  // the trie cannot be built.
   bool Assign(const std::map<std::string, Record>& entries,
               const std::vector<uint8_t>& seg_info, Keys keys, const std::string& source);
-  void Clear() { *this = RecordDictFile(what_, noun_, plural_); }
+  void Clear() { *this = RecordDictFile(what_, noun_, plural_, layout_); }
 
-  bool HasRecords() const { return trie_ != nullptr && size_ != 0 && seg_info_size_ != 0; }
+  bool HasRecords() const {
+    return trie_ != nullptr && size_ != 0 && (!HasSegInfo() || seg_info_size_ != 0);
+  }
 
   // 1-based id of the key equal to the first len bytes (0: NUL-terminated),
   // or -1.
@@ -86,6 +94,12 @@ class RecordDictFile {
  private:
   static constexpr uint64_t kCountBytes = 8;
 
+  bool HasSegInfo() const { return layout_ == Layout::kWithSegInfo; }
+  // Bytes before the records, and between the records and the trie.
+  uint64_t HeaderBytes() const { return HasSegInfo() ? kCountBytes * 2 : kCountBytes; }
+  uint64_t TrieOffset() const {
+    return HeaderBytes() + size_ * sizeof(Record) + seg_info_size_;
+  }
   bool Fail(const std::string& path, const std::string& message) const;
 
   bool Read(const std::string& path, Count count);
@@ -99,6 +113,7 @@ class RecordDictFile {
   const char* what_;
   const char* noun_;
   const char* plural_;
+  Layout layout_;
   std::unique_ptr<Darts::DoubleArray> trie_;
   std::unique_ptr<Record[]> records_;
   uint64_t size_ = 0;
@@ -108,7 +123,7 @@ class RecordDictFile {
 
 template <typename Record>
 bool RecordDictFile<Record>::Load(const std::string& path, Count count, RecordCheck check) {
-  RecordDictFile loaded(what_, noun_, plural_);
+  RecordDictFile loaded(what_, noun_, plural_, layout_);
   if (!loaded.Read(path, count) || !loaded.RecordsFit(path, check) ||
       !loaded.TrieValuesFit(path)) {
     return false;
@@ -134,7 +149,7 @@ bool RecordDictFile<Record>::Assign(const std::map<std::string, Record>& entries
     starts.push_back(entry.first.c_str());
     lengths.push_back(entry.first.size());
   }
-  RecordDictFile built(what_, noun_, plural_);
+  RecordDictFile built(what_, noun_, plural_, layout_);
   built.trie_.reset(new Darts::DoubleArray);
   try {
     built.trie_->build(starts.size(), starts.data(),
@@ -204,18 +219,19 @@ bool RecordDictFile<Record>::Read(const std::string& path, Count count) {
   dict_file::UniqueFile file(std::fopen(path.c_str(), "rb"));
   if (file == nullptr) return Fail(path, "cannot open the file");
   return ReadRecords(file.get(), file_size, count, path) &&
-         ReadSegInfo(file.get(), file_size, path) && ReadTrie(file_size, path);
+         (!HasSegInfo() || ReadSegInfo(file.get(), file_size, path)) &&
+         ReadTrie(file_size, path);
 }
 
 template <typename Record>
 bool RecordDictFile<Record>::ReadRecords(std::FILE* file, uint64_t file_size, Count count,
                                          const std::string& path) {
-  if (file_size < kCountBytes * 2 || !dict_file::ReadBytes(file, &size_, kCountBytes)) {
+  if (file_size < HeaderBytes() || !dict_file::ReadBytes(file, &size_, kCountBytes)) {
     return Fail(path, "file too short for the " + std::string(noun_) +
-                          " count and seg-info size");
+                          (HasSegInfo() ? " count and seg-info size" : " count"));
   }
   bool refused = count == Count::kAtLeastOne && size_ == 0;
-  if (refused || size_ > (file_size - kCountBytes * 2) / sizeof(Record)) {
+  if (refused || size_ > (file_size - HeaderBytes()) / sizeof(Record)) {
     return Fail(path, std::to_string(size_) + " " + plural_ + " do not fit a file of " +
                           std::to_string(file_size) + " bytes");
   }
@@ -247,7 +263,7 @@ bool RecordDictFile<Record>::ReadSegInfo(std::FILE* file, uint64_t file_size,
 
 template <typename Record>
 bool RecordDictFile<Record>::ReadTrie(uint64_t file_size, const std::string& path) {
-  uint64_t offset = kCountBytes * 2 + size_ * sizeof(Record) + seg_info_size_;
+  uint64_t offset = TrieOffset();
   uint64_t trie_bytes = file_size - offset;
   if (!dict_file::IsWholeTrie(trie_bytes)) {
     return Fail(path, "trie part of " + std::to_string(trie_bytes) +
@@ -285,10 +301,12 @@ bool RecordDictFile<Record>::TrieValuesFit(const std::string& path) const {
 
 template <typename Record>
 bool RecordDictFile<Record>::Write(std::FILE* file) const {
-  return std::fwrite(&size_, kCountBytes, 1, file) == 1 &&
-         std::fwrite(records_.get(), sizeof(Record), size_, file) == size_ &&
-         std::fwrite(&seg_info_size_, kCountBytes, 1, file) == 1 &&
-         std::fwrite(seg_info_.get(), 1, seg_info_size_, file) == seg_info_size_ &&
+  bool head = std::fwrite(&size_, kCountBytes, 1, file) == 1 &&
+              std::fwrite(records_.get(), sizeof(Record), size_, file) == size_;
+  bool seg_info = !HasSegInfo() ||
+                  (std::fwrite(&seg_info_size_, kCountBytes, 1, file) == 1 &&
+                   std::fwrite(seg_info_.get(), 1, seg_info_size_, file) == seg_info_size_);
+  return head && seg_info &&
          std::fwrite(trie_->array(), trie_->unit_size(), trie_->size(), file) == trie_->size();
 }
 

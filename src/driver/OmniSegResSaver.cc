@@ -22,6 +22,7 @@ const int kCharsetUtf8 = 0x200000;
 const unsigned char kTagNoun = 16;
 const unsigned char kTagPerson = 17;
 const unsigned char kTagLocation = 20;
+const unsigned char kTagOrganization = 21;
 
 // 32 entries, doubling below 128; beyond that the arrays grow by half, not
 // by a fixed step, so a huge call costs amortised constant time per word.
@@ -285,9 +286,54 @@ bool OmniSegResSaver::IsAmbiguousPhrase(size_t node_pos, size_t phrase_len) cons
   return false;
 }
 
-// Merging recognised names needs the entity recogniser; until it exists
-// the path stays as it is.
-bool OmniSegResSaver::MergeName() { return true; }
+// The entity phrase at node_pos that the mode asks to keep whole and that
+// ends on the path, the last one listed first; null when none.
+const OmniPhraseItem* OmniSegResSaver::WholeNamePhrase(size_t node_pos) const {
+  const OmniSegNode* node = seg_net_->GetSegNode(node_pos);
+  for (size_t i = node->phrase_item_size(); i-- > 0;) {
+    const OmniPhraseItem& phrase = node->phrase_items()[i];
+    int32_t id = phrase.phrase_attribute_idx;
+    if ((id == kPersonPhraseIdx && seg_mode_->is_ne_per_whole()) ||
+        (id == kOrganizationPhraseIdx && seg_mode_->is_ne_org_whole()) ||
+        (id == kLocationPhraseIdx && seg_mode_->is_ne_loc_whole())) {
+      if (phrase.phrase_len > 0 && IsPathNode(node_pos + phrase.phrase_len)) return &phrase;
+    }
+  }
+  return nullptr;
+}
+
+bool OmniSegResSaver::MergeName() {
+  size_t size = seg_net_->seg_net_size();
+  size_t pos = 0;
+  while (pos < size) {
+    const OmniSegNode* node = seg_net_->GetSegNode(pos);
+    const OmniPhraseItem* phrase =
+        node->is_optimal_seg_node() ? WholeNamePhrase(pos) : nullptr;
+    if (phrase == nullptr) {
+      ++pos;
+      continue;
+    }
+    size_t end = pos + phrase->phrase_len;
+    int32_t id = phrase->phrase_attribute_idx;
+    int added = seg_net_->AddTerm(pos, phrase->phrase_len, id, OmniSegItem::TYPE_CJK);
+    if (added < 0) return false;
+    if (added > 0) {  // the end node takes no words: the name stays cut
+      ++pos;
+      continue;
+    }
+    seg_net_->SetPathWord(pos, end);
+    seg_net_->GetSegNode(end)->optimal_item()->pos_tag =
+        id == kPersonPhraseIdx ? kTagPerson
+                               : (id == kOrganizationPhraseIdx ? kTagOrganization : kTagLocation);
+    pos = end;
+  }
+  return true;
+}
+
+bool OmniSegResSaver::IsPathNode(size_t pos) const {
+  const OmniSegNode* node = seg_net_->GetSegNode(pos);
+  return node != nullptr && node->is_optimal_seg_node();
+}
 
 size_t OmniSegResSaver::PathWordsBetween(size_t begin, size_t end) const {
   size_t words = 0;

@@ -54,7 +54,10 @@ class OmniSegResSaver {
   static constexpr size_t kUtf8WordCapacity = 2048;
 
  private:
+  // Recognised names the mode keeps whole become single path words.
   bool MergeName();
+  const OmniPhraseItem* WholeNamePhrase(size_t node_pos) const;
+  bool IsPathNode(size_t pos) const;
   bool MergeCustomRule();
   bool MergeCustomWord();
   // first_word_idx: index of the sentence's first basic word.

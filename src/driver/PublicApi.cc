@@ -18,6 +18,10 @@
 #include "driver/DataManifest.h"
 #include "driver/HandleRegistry.h"
 #include "driver/LxSegmentor.h"
+#include "ner/NEDict.h"
+#include "ner/NEPattern.h"
+#include "ner/NameEntityRecognition.h"
+#include "ner/NerRule.h"
 #include "pos/CSegmentTag.h"
 #include "pos/PosInterveneCoredict.h"
 #include "zorvseg.h"
@@ -44,16 +48,16 @@ const LoadStep kLoadOrder[] = {
     {"ngram.dat", &NGram::Init, [] { NGram::UnInit(); }},
     {"t2s.dat", &SentenceNormalizer::Init, &SentenceNormalizer::UnInit},
     {"tag_info.dat", &CSegmentTag::Init, [] { CSegmentTag::UnInit(); }},
-    {"ne_dict.dat", nullptr, nullptr},
-    {"name.dat", nullptr, nullptr},
-    {"ne_pattern.dat", nullptr, nullptr},
+    {"ne_dict.dat", &NEDict::Init, [] { NEDict::UnInit(); }},
+    {"name.dat", &NEDict::load_compound_surname, [] { NEDict::UnInit(); }},
+    {"ne_pattern.dat", &NEPattern::Init, [] { NEPattern::UnInit(); }},
     {"ne_model.dat", nullptr, nullptr},
     {"custom_word/", &CustomDictContainer::Init, &CustomDictContainer::UnInit},
     {"custom_rule.dat", &CustomRule::Init, [] { CustomRule::UnInit(); }},
     {"additional_rule.dat", &AdditionalRule::Init, [] { AdditionalRule::UnInit(); }},
     {"pos_intervene_dict.dat", &PosInterveneCoredict::Init,
      [] { PosInterveneCoredict::UnInit(); }},
-    {"ner_rules.txt", nullptr, nullptr},
+    {"ner_rules.txt", &NerRule::load_dict, &NerRule::unload_dict},
     {"ascii_dict.txt", &AsciiDict::Init, &AsciiDict::UnInit},
 };
 

@@ -1,10 +1,23 @@
-// Person, place, organisation and date recognition over a searched lattice.
+// Person, place, organisation and date recognition over one searched
+// sentence lattice. Three recognisers run independently: a longest-match
+// scan of the entity dictionary, a CRF labeller over the sentence's pieces
+// and the fixed annotations of the NER rules (which override the other
+// two where they match). The dictionary and CRF candidates are then merged
+// left to right into phrases, person names optionally reshaped, and date
+// expressions added. The only output is the lattice: phrases, forced word
+// boundaries and rewritten path words.
+//
+// One recogniser per handle; the entity model is process-wide (Init).
 #ifndef ZORVSEG_NER_NAMEENTITYRECOGNITION_H_
 #define ZORVSEG_NER_NAMEENTITYRECOGNITION_H_
 
 #include <cstddef>
+#include <cstdint>
 
 #include "driver/SegMode.h"
+#include "ner/NameEntityOtherType.h"
+#include "ner/NameEntityResult.h"
+#include "ner/PersonNameAdjustor.h"
 
 namespace new_seg {
 
@@ -12,13 +25,87 @@ class OmniSegNet;
 
 class NameEntityRecognition {
  public:
+  // Loads the entity model; true when loaded or already loaded.
   static bool Init(const char* path);
-  static void UnInit();
+  // Releases the model; safe when nothing is loaded. Always true.
+  static bool UnInit();
 
-  void Clear() {}
-  // Adds entity phrases to the lattice; never fails the call.
-  bool NameEntityRecognite(const char* sentence, size_t len, SegMode seg_mode,
+  NameEntityRecognition();
+  NameEntityRecognition(const NameEntityRecognition&) = delete;
+  NameEntityRecognition& operator=(const NameEntityRecognition&) = delete;
+
+  void Clear();
+  // Adds the entities of the normalised sentence (GBK, len bytes) to its
+  // searched lattice. False for null arguments, or when the lattice cannot
+  // take a word or a date phrase for lack of memory.
+  bool NameEntityRecognite(const char* sentence, std::size_t len, SegMode seg_mode,
                            OmniSegNet* seg_net);
+
+  // The candidates of the last sentence, for inspection.
+  std::size_t dict_ne_number() const { return dict_ne_number_; }
+  const _name_entity_result* dict_ne() const { return dict_ne_; }
+  std::size_t crf_ne_number() const { return crf_ne_number_; }
+  const _name_entity_result* crf_ne() const { return crf_ne_; }
+  std::size_t rule_ne_number() const { return rule_ne_number_; }
+  const _name_entity_result* rule_ne() const { return rule_ne_; }
+
+  // Byte length (1 or 2) of the piece-ending punctuation character at
+  // text, or -1.
+  static int IsPunc(const char* text, std::size_t len);
+
+ private:
+  void ner_by_dict(const char* sentence, std::size_t len, OmniSegNet* seg_net, uint32_t mask);
+  // Cuts the sentence into pieces at piece-ending punctuation; returns the
+  // piece count (at least 1).
+  std::size_t SplitSentence(const char* sentence, std::size_t len);
+  void ner_by_rule(const char* sentence, std::size_t len, OmniSegNet* seg_net, uint32_t mask);
+  void ner_disamb(const char* sentence, OmniSegNet* seg_net);
+  // Whether [start, start + len) may become an entity of kind bits `kind`:
+  // both ends on the best path and open to phrases, no phrase cut.
+  bool IsValidEntity(const OmniSegNet* seg_net, uint32_t mask, std::size_t start, uint32_t kind,
+                     std::size_t len, bool from_crf) const;
+  static int select_result(const _name_entity_result& dict, const _name_entity_result& crf);
+  bool AddDates(const char* sentence, std::size_t len, OmniSegNet* seg_net);
+
+  // Rule pass helpers.
+  void RejectOverlapping(std::size_t begin, std::size_t end, _name_entity_result* results,
+                         std::size_t count, std::size_t* cursor);
+  bool OverlapsRuleResults(std::size_t begin, std::size_t end, std::size_t first) const;
+  void AddRulePhrases(OmniSegNet* seg_net);
+
+  // Merge helpers: the phrase of a dictionary result (person, then
+  // organisation, then place, whichever its bits allow and the lattice
+  // takes); false when none applies or none was added.
+  static bool HasPhraseKind(uint32_t mold);
+  bool AddDictPhrase(const _name_entity_result& result, OmniSegNet* seg_net);
+  bool AddCrfPhrase(const _name_entity_result& result, OmniSegNet* seg_net);
+  void Select(const _name_entity_result& result);
+  bool ConflictsWithLast(const _name_entity_result& result) const;
+  void LogResult(const char* source, std::size_t index, const _name_entity_result& result,
+                 const char* sentence) const;
+
+  std::size_t dict_ne_number_ = 0;
+  _name_entity_result dict_ne_[kNeCapacity];
+  std::size_t crf_ne_number_ = 0;
+  _name_entity_result crf_ne_[kNeCapacity];
+  std::size_t rule_ne_number_ = 0;
+  _name_entity_result rule_ne_[kNeCapacity];
+  int trie_result_[kNeCapacity];
+  int64_t rule_values_[kNeCapacity];
+  // Pieces as byte offsets of the sentence: [begin, end).
+  std::size_t piece_count_ = 0;
+  uint32_t m_sentence_pos_begin_[kNeCapacity];
+  uint32_t m_sentence_pos_end_[kNeCapacity];
+  uint32_t m_mode_type_ = 0;
+
+  // The merge's last added result.
+  bool has_last_ = false;
+  std::size_t last_end_ = 0;
+
+  PersonNameAdjustor name_adjustor_;
+  NameEntityOtherType m_ner_othertype_;
+
+  static bool inited_;
 };
 
 }  // namespace new_seg

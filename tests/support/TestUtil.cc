@@ -12,6 +12,8 @@
 #include "dict/CoreDict.h"
 #include "dict/CoreRule.h"
 #include "dict/NGram.h"
+#include "ner/NEDict.h"
+#include "ner/NEPattern.h"
 #include "pos/TagModel.h"
 
 namespace testutil {
@@ -101,6 +103,27 @@ void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_li
     throw std::runtime_error("cannot write the test tagging model");
   }
   dir.Write("pos_intervene_dict.dat", "");
+  WriteEntityFiles(dir, {"春节\t131072\t0.9"}, {"欧阳"}, "");
+}
+
+void WriteEntityFiles(const TempDir& dir, const std::vector<std::string>& ne_dict_lines,
+                      const std::vector<std::string>& compound_surnames,
+                      const std::string& ner_rules) {
+  std::string source;
+  for (const std::string& line : ne_dict_lines) source += Utf8ToGbk(line) + "\n";
+  std::istringstream source_in(source);
+  std::istringstream pattern_in(Utf8ToGbk("电视剧\t1\n"));
+  bool built = new_seg::NEDict::BuildFromStream(source_in, "test entities") &&
+               new_seg::NEDict::Save((dir.path() + "/ne_dict.dat").c_str()) &&
+               new_seg::NEPattern::BuildFromStream(pattern_in, "test patterns") &&
+               new_seg::NEPattern::Save((dir.path() + "/ne_pattern.dat").c_str());
+  new_seg::NEDict::UnInit();
+  new_seg::NEPattern::UnInit();
+  if (!built) throw std::runtime_error("cannot build the test entity files");
+  std::string surnames;
+  for (const std::string& surname : compound_surnames) surnames += Utf8ToGbk(surname) + "\n";
+  dir.Write("name.dat", surnames);
+  dir.Write("ner_rules.txt", Utf8ToGbk(ner_rules));
 }
 
 int WordId(const std::vector<std::string>& words_utf8, const std::string& word) {

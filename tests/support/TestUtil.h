@@ -40,6 +40,14 @@ extern const char kMinimalCoreRules[];
 extern const char kMinimalAsciiDict[];
 void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_lines,
                   const std::vector<std::string>& ngram_lines);
+// The entity files of a data directory, built through the library's own
+// build code: ne_dict.dat from the source lines (UTF-8, "key<TAB>kind
+// [fields]"), name.dat from the surnames, ne_pattern.dat with one pattern
+// and ner_rules.txt from the UTF-8 text. WriteDataDir writes a holiday, a
+// compound surname and no rules.
+void WriteEntityFiles(const TempDir& dir, const std::vector<std::string>& ne_dict_lines,
+                      const std::vector<std::string>& compound_surnames,
+                      const std::string& ner_rules);
 // The core-dictionary id a word gets among the given lexicon words.
 int WordId(const std::vector<std::string>& words_utf8, const std::string& word);
 // A small data directory: a few words with single-word costs.

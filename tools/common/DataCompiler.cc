@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "dict/DictFile.h"
 #include "dict/NGram.h"
 #include "common/TagModelSource.h"
+#include "ner/NEDict.h"
+#include "ner/NEPattern.h"
 #include "pos/TagModel.h"
 
 namespace zorvseg_tools {
@@ -60,12 +63,25 @@ ParseOutcome CheckPositionals(const std::vector<std::string>& args,
     options->output = args[2];
     return ParseOutcome::kRun;
   }
-  if (command == "core-rule") {
+  const struct {
+    const char* name;
+    DataCompilerOptions::Command command;
+    const char* usage;
+  } kTwoFileCommands[] = {
+      {"core-rule", DataCompilerOptions::Command::kCoreRule, "core-rule takes RULES.txt and OUT.dat"},
+      {"ne-dict", DataCompilerOptions::Command::kNeDict, "ne-dict takes SOURCE.txt and OUT.dat"},
+      {"ne-pattern", DataCompilerOptions::Command::kNePattern,
+       "ne-pattern takes SOURCE.txt and OUT.dat"},
+      {"name-list", DataCompilerOptions::Command::kNameList,
+       "name-list takes SURNAMES.txt and OUT.dat"},
+  };
+  for (const auto& two_files : kTwoFileCommands) {
+    if (command != two_files.name) continue;
     if (args.size() != 3) {
-      *error = "core-rule takes RULES.txt and OUT.dat";
+      *error = two_files.usage;
       return ParseOutcome::kUsageError;
     }
-    options->command = DataCompilerOptions::Command::kCoreRule;
+    options->command = two_files.command;
     options->input = args[1];
     options->output = args[2];
     return ParseOutcome::kRun;
@@ -121,6 +137,30 @@ ParseOutcome CheckPositionals(const std::vector<std::string>& args,
   return ParseOutcome::kUsageError;
 }
 
+// Compound surnames, one per line; blank lines and '#' comments skipped.
+// Each is two characters with nothing around them.
+bool ReadCompoundSurnames(const std::string& text, const std::string& source,
+                          std::set<std::string>* surnames) {
+  std::istringstream in(text);
+  std::string line;
+  std::size_t line_no = 0;
+  while (std::getline(in, line)) {
+    ++line_no;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    if (CharacterEnds(line).size() != 3 || line.find_first_of(" \t") != std::string::npos ||
+        static_cast<unsigned char>(line[0]) < 0x80) {
+      new_seg::dict_file::ReportLineError(source.c_str(), line_no,
+                                          "a compound surname is two Chinese characters");
+      return false;
+    }
+    surnames->insert(line);
+  }
+  if (!surnames->empty()) return true;
+  std::fprintf(stderr, "%s: no compound surnames\n", source.c_str());
+  return false;
+}
+
 uint64_t FileBytes(const std::string& path) {
   uint64_t size = 0;
   new_seg::dict_file::FileSize(path, &size);
@@ -173,6 +213,69 @@ int CompileCoreRule(const DataCompilerOptions& options, const std::string& text)
               static_cast<unsigned long long>(new_seg::CoreRule::GetSegInfoSize()),
               static_cast<unsigned long long>(FileBytes(options.output)));
   new_seg::CoreRule::UnInit();
+  return 0;
+}
+
+// The entity sources may carry comment lines, which the library's builders
+// would take for keys: they become blank lines, so line numbers stay.
+std::string BlankCommentLines(const std::string& text) {
+  std::string kept;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] != '#') kept += line;
+    kept += '\n';
+  }
+  return kept;
+}
+
+int CompileNeDict(const DataCompilerOptions& options, const std::string& text) {
+  std::istringstream in(BlankCommentLines(text));
+  new_seg::NEDictBuildStats stats;
+  if (!new_seg::NEDict::BuildFromStream(in, options.input.c_str(), &stats) ||
+      !new_seg::NEDict::Save(options.output.c_str())) {
+    return 1;
+  }
+  std::printf("ne-dict %s: %llu entries from %zu lines (%zu blank skipped, %zu merged into "
+              "an earlier key), %llu bytes written\n",
+              options.output.c_str(),
+              static_cast<unsigned long long>(new_seg::NEDict::GetSize()), stats.lines,
+              stats.skipped_blank, stats.merged,
+              static_cast<unsigned long long>(FileBytes(options.output)));
+  new_seg::NEDict::UnInit();
+  return 0;
+}
+
+int CompileNePattern(const DataCompilerOptions& options, const std::string& text) {
+  std::istringstream in(BlankCommentLines(text));
+  new_seg::NEPatternBuildStats stats;
+  if (!new_seg::NEPattern::BuildFromStream(in, options.input.c_str(), &stats) ||
+      !new_seg::NEPattern::Save(options.output.c_str())) {
+    return 1;
+  }
+  std::printf("ne-pattern %s: %llu patterns from %zu lines (%zu blank skipped, %zu without "
+              "scores skipped, %zu redefined), %llu bytes written\n",
+              options.output.c_str(),
+              static_cast<unsigned long long>(new_seg::NEPattern::GetSize()), stats.lines,
+              stats.skipped_blank, stats.skipped_zero, stats.replaced,
+              static_cast<unsigned long long>(FileBytes(options.output)));
+  new_seg::NEPattern::UnInit();
+  return 0;
+}
+
+int CompileNameList(const DataCompilerOptions& options, const std::string& text) {
+  std::set<std::string> surnames;
+  if (!ReadCompoundSurnames(text, options.input, &surnames)) return 1;
+  std::string content;
+  for (const std::string& surname : surnames) content += surname + "\n";
+  bool written = new_seg::dict_file::WriteThroughTemporary(
+      "compound surnames", options.output, [&content](std::FILE* file) {
+        return std::fwrite(content.data(), 1, content.size(), file) == content.size();
+      });
+  if (!written) return 1;
+  std::printf("name-list %s: %zu compound surnames, %llu bytes written\n",
+              options.output.c_str(), surnames.size(),
+              static_cast<unsigned long long>(FileBytes(options.output)));
   return 0;
 }
 
@@ -332,6 +435,22 @@ void PrintDataCompilerUsage(std::ostream& out) {
          "  core-rule RULES.txt OUT.dat\n"
          "      Compile ASCII split rules (pattern TAB effective-start effective-length\n"
          "      [split positions...] per line) into a core rules file.\n"
+         "  ne-dict SOURCE.txt OUT.dat\n"
+         "      Compile the entity dictionary: KEY TAB KIND-VALUE [fields...] per\n"
+         "      line; lines for one key are merged (kinds OR-ed). The fields follow\n"
+         "      the kind value: 8192 (place) GEO-TYPE SCORE [CODE CODE CODE];\n"
+         "      16384, 32768, 65536, 131072 (holiday) SCORE; 262144, 524288,\n"
+         "      1048576, 2097152 (organisation) SCORE; any other value with one\n"
+         "      field: its name-character code (the CRF's second column), two\n"
+         "      fields: effective start and length, six fields: category scores.\n"
+         "      Kind bits: 1, 16, 64 person; 2 name character; 8192 place;\n"
+         "      131072 date; 2097152 organisation. Lines starting with '#' are\n"
+         "      comments (here and in ne-pattern sources).\n"
+         "  ne-pattern SOURCE.txt OUT.dat\n"
+         "      Compile entity patterns: KEY TAB KIND-VALUE [twelve scores] per line.\n"
+         "  name-list SURNAMES.txt OUT.dat\n"
+         "      Write the compound-surname list name.dat: one two-character\n"
+         "      surname per line ('#' starts a comment line).\n"
          "  ngram TABLE.txt MAX_ORDER OUT_BASE\n"
          "      Compile an n-gram table (cost count id [id...] per line) into\n"
          "      the four trie files OUT_BASE0 .. OUT_BASE3.\n"
@@ -408,8 +527,12 @@ int RunDataCompiler(const DataCompilerOptions& options) {
   if (options.command == DataCompilerOptions::Command::kTagModel) {
     return CompileTagModel(options, text);
   }
-  if (options.command == DataCompilerOptions::Command::kCoreRule) {
-    return CompileCoreRule(options, text);
+  switch (options.command) {
+    case DataCompilerOptions::Command::kCoreRule: return CompileCoreRule(options, text);
+    case DataCompilerOptions::Command::kNeDict: return CompileNeDict(options, text);
+    case DataCompilerOptions::Command::kNePattern: return CompileNePattern(options, text);
+    case DataCompilerOptions::Command::kNameList: return CompileNameList(options, text);
+    default: break;
   }
   if (options.command == DataCompilerOptions::Command::kCrfModel) {
     return CompileCrfModel(options, text);

@@ -1,5 +1,5 @@
-// zorvseg-build: compiles text lexicons, n-gram tables and tagging models into
-// the binary files of the data directory.
+// zorvseg-build: compiles text lexicons, n-gram tables, tagging models and
+// entity resources into the files of the data directory.
 #ifndef ZORVSEG_TOOLS_COMMON_DATACOMPILER_H_
 #define ZORVSEG_TOOLS_COMMON_DATACOMPILER_H_
 
@@ -14,7 +14,10 @@ namespace zorvseg_tools {
 enum class InputEncoding { kUtf8, kGbk };
 
 struct DataCompilerOptions {
-  enum class Command { kCoreDict, kNGram, kTagModel, kCoreRule, kCrfModel, kCrfText, kManifest };
+  enum class Command {
+    kCoreDict, kNGram, kTagModel, kCoreRule, kCrfModel, kCrfText, kManifest,
+    kNeDict, kNePattern, kNameList
+  };
   Command command = Command::kCoreDict;
   std::string input;
   std::string output;         // the .dat file, or the n-gram base path

@@ -1,0 +1,168 @@
+// Entity recognition end to end through LxSegment, on single-character
+// paths (so that every character boundary is a path boundary) with
+// hand-built entity files: the dictionary scan, the NER rules, the merge,
+// whole names, the person-name adjustor and the dates.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/SegMode.h"
+#include "support/TestUtil.h"
+#include "zorvseg.h"
+
+using namespace new_seg;
+using testutil::Utf8ToGbk;
+
+namespace {
+
+const int32_t kSingle = SegMode::kSingleWord | SegMode::kNeName;
+const int32_t kWholeNames = SegMode::kNePerWhole | SegMode::kNeOrgWhole | SegMode::kNeLocWhole;
+
+const std::vector<std::string> kEntities = {
+    "王小二\t1",          "欧阳明\t64",        "司马相如\t1",       "上官婉儿儿\t1",
+    "王小\t16",           "京\t8192\t1\t0.9",  "长江\t8192\t1\t0.3", "黄河\t8192\t1\t0.5",
+    "淮河\t8192\t1\t0.51", "北京大学\t2097152\t0.9", "北京\t8192\t1\t0.9",
+    "春节\t131072\t0.9",  "江大桥\t1",         "王\t2\t1",          "小二王\t33"};
+
+std::string TypeName(int cls) {
+  switch (cls) {
+    case 100000010: return "PER";
+    case 100000012: return "LOC";
+    case 100000013: return "ORG";
+    case 100000023: return "DATE";
+    default: return "?";
+  }
+}
+
+class NerTest : public ::testing::Test {
+ protected:
+  void Start(int32_t mode, const std::string& rules = "",
+             const std::vector<std::string>& entities = kEntities) {
+    testutil::WriteMinimalDataDir(dir_);
+    testutil::WriteEntityFiles(dir_, entities, {"欧阳", "司马"}, rules);
+    ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
+    handle_ = LxCreateSegHandle(mode);
+    ASSERT_NE(nullptr, handle_);
+  }
+  void TearDown() override {
+    LxCloseSegHandle(handle_);
+    LxUnInitSeg();
+  }
+  void Segment(const std::string& text) {
+    ASSERT_TRUE(LxSegment(handle_, text.data(), text.size(), kCharsetUTF8));
+  }
+  // The entity phrases as "text/TYPE", in text order.
+  std::string Entities(const std::string& text) {
+    Segment(text);
+    std::string out;
+    for (size_t i = 0; i < LxGetPhraseCnt(handle_); ++i) {
+      const comb_token_t* phrase = LxGetPhraseTokenAt(handle_, static_cast<int32_t>(i));
+      out += (out.empty() ? "" : " ") + std::string(phrase->word) + "/" + TypeName(phrase->cls);
+    }
+    return out;
+  }
+  // Basic words with their tag ids where non-zero: "王小二/17 来".
+  std::string Words(const std::string& text) {
+    Segment(text);
+    std::string out;
+    for (size_t i = 0; i < LxGetResultCnt(handle_); ++i) {
+      const token_t* word = LxGetBasicTokenAt(handle_, static_cast<int32_t>(i));
+      out += (i ? " " : "") + std::string(word->word);
+      if (word->pos != 0) out += "/" + std::to_string(word->pos);
+    }
+    return out;
+  }
+  std::string MixWords(const std::string& text) {
+    Segment(text);
+    std::string out;
+    for (size_t i = 0; i < LxGetMixWordCnt(handle_); ++i) {
+      out += (i ? " " : "") + std::string(LxGetMixWordAt(handle_, i));
+    }
+    return out;
+  }
+
+  testutil::TempDir dir_;
+  HANDLE handle_ = nullptr;
+};
+
+TEST_F(NerTest, DictionaryScan) {
+  Start(kSingle);
+  const struct {
+    const char* text;
+    const char* entities;
+  } kCases[] = {
+      {"我见王小二了", "王小二/PER"},
+      {"长江", "长江/LOC"},                 // the whole sentence: no score needed
+      {"看长江", ""},                       // in a sentence a place needs more than 0.5
+      {"看黄河", ""},
+      {"看淮河", "淮河/LOC"},
+      {"在京", ""},                         // one character is never an entity
+      {"京", "京/LOC"},
+      {"王", ""},                           // a name character alone is no entity
+      {"在北京大学", "北京大学/ORG"},       // the longest entry wins
+      {"北京春节", "北京/LOC 春节/DATE"},
+      {"王小二王小二", "王小二/PER 王小二/PER"},
+      {"小二王", ""},                       // kind 0x20 only as the whole sentence
+  };
+  for (const auto& c : kCases) EXPECT_EQ(c.entities, Entities(c.text)) << c.text;
+}
+
+TEST_F(NerTest, RulesOverrideTheDictionary) {
+  Start(kSingle, "# places\n南京市长江大桥\t0,6,8192\t6,8,8192\n王小二\t0,2,64\n");
+  // 江大桥 is a dictionary person inside the rule's text: dropped.
+  EXPECT_EQ("南京市/LOC 长江大桥/LOC", Entities("南京市长江大桥"));
+  EXPECT_EQ("南京市/LOC 长江大桥/LOC", Entities("去南京市长江大桥"));
+  EXPECT_EQ("王/PER", Entities("见王小二"));
+}
+
+TEST_F(NerTest, WholeNameBitsMakeOneTaggedWord) {
+  Start(kSingle | SegMode::kNePerWhole);
+  EXPECT_EQ("我 见 王小二/17 了", Words("我见王小二了"));
+  EXPECT_EQ("在 北 京 大 学", Words("在北京大学"));  // organisations stay cut without their bit
+  ResetSegMode(handle_, kSingle | kWholeNames);
+  EXPECT_EQ("在 北京大学/21", Words("在北京大学"));
+  EXPECT_EQ("北京/20 春 节", Words("北京春节"));  // dates are never merged
+  ResetSegMode(handle_, kSingle);
+  EXPECT_EQ("我 见 王 小 二 了", Words("我见王小二了"));
+  EXPECT_EQ("我 见 王小二 了", MixWords("我见王小二了"));
+  EXPECT_EQ("在 北 京 大 学", MixWords("在北京大学"));  // an organisation is never a mix word
+}
+
+TEST_F(NerTest, PersonNameAdjustorShapes) {
+  Start(kSingle | SegMode::kAdjustNe);
+  const struct {
+    const char* text;
+    const char* words;
+  } kCases[] = {
+      {"见王小二", "见 王/17 小二/17"},
+      {"见欧阳明", "见 欧阳明/17"},          // 欧阳 is a compound surname
+      {"见司马相如", "见 司马/17 相如/17"},  // four characters: two and two
+      {"见王小", "见 王小/17"},
+      {"见上官婉儿儿", "见 上 官 婉 儿 儿"},  // five characters: left alone
+  };
+  for (const auto& c : kCases) EXPECT_EQ(c.words, Words(c.text)) << c.text;
+}
+
+TEST_F(NerTest, DatesBecomePhrases) {
+  Start(kSingle);
+  EXPECT_EQ("2023年10月1日/DATE 9点30分/DATE",
+            Entities("2023年10月1日上午9点30分"));
+  EXPECT_EQ("春节/DATE 前3天/DATE", Entities("春节前3天"));
+}
+
+TEST_F(NerTest, FourByteCharactersKeepTheirPlace) {
+  Start(kSingle | SegMode::kAdjustNe);
+  EXPECT_EQ("𠀀 王/17 小二/17 𠀀", Words("𠀀王小二𠀀"));
+  EXPECT_EQ("王小二/PER 三天/DATE", Entities("𠀀王小二𠀀三天"));
+}
+
+TEST_F(NerTest, GbkCallsAndTheDefaultPathAgree) {
+  Start(SegMode::kNeName | SegMode::kNePerWhole);
+  std::string gbk = Utf8ToGbk("我见王小二了");
+  ASSERT_TRUE(LxSegment(handle_, gbk.data(), gbk.size(), kCharsetGBK));
+  ASSERT_EQ(1u, LxGetPhraseCnt(handle_));
+  EXPECT_EQ(Utf8ToGbk("王小二"), LxGetPhraseAt(handle_, 0));
+}
+
+}  // namespace
