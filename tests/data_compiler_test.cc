@@ -10,6 +10,7 @@
 #include "dict/CoreDict.h"
 #include "dict/CoreRule.h"
 #include "dict/NGram.h"
+#include "ner/NEDict.h"
 #include "support/ScratchDir.h"
 
 namespace {
@@ -165,6 +166,38 @@ TEST_F(DataCompilerTest, CompilesAnNGramTableIntoFourTries) {
   EXPECT_NE(std::string::npos, bad.err.find(Path("table.txt") + ":2: "))
       << bad.err;
   EXPECT_TRUE(ReadFile(Path("bad.dat0")).empty());
+}
+
+TEST_F(DataCompilerTest, CompilesTheEntityFilesAndNamesTheLineItCannotUse) {
+  // zhong guo as a place, with a comment line and CR LF line ends.
+  WriteFile(Path("ne.txt"), "# places\r\n" + kZhongGuoUtf8 + "\t8192\t1\t0.9\r\n");
+  RunResult run = Run("ne-dict " + Path("ne.txt") + " " + Path("ne_dict.dat"));
+  ASSERT_EQ(0, run.status) << run.err;
+  ASSERT_TRUE(new_seg::NEDict::Init(Path("ne_dict.dat").c_str()));
+  const new_seg::NEDictAttribute* place =
+      new_seg::NEDict::GetValue(new_seg::NEDict::ExactMatchSearch(kZhongGuoGbk.c_str()));
+  ASSERT_NE(nullptr, place);
+  EXPECT_FLOAT_EQ(0.9f, place->attr.score);
+  new_seg::NEDict::UnInit();
+
+  WriteFile(Path("surnames.txt"), "# compound\n" + kZhongGuoUtf8 + "\n");
+  run = Run("name-list " + Path("surnames.txt") + " " + Path("name.dat"));
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(kZhongGuoGbk + "\n", ReadFile(Path("name.dat")));
+
+  const struct {
+    const char* command;
+    std::string source;
+  } kBad[] = {{"ne-dict", "# x\n" + kRenUtf8 + "\tperson\n"},
+              {"ne-pattern", "# x\n" + kRenUtf8 + "\n"},
+              {"name-list", "# x\n" + kRenUtf8 + "\n"}};
+  for (const auto& bad : kBad) {
+    WriteFile(Path("bad.txt"), bad.source);
+    RunResult failed = Run(std::string(bad.command) + " " + Path("bad.txt") + " " + Path("bad.dat"));
+    EXPECT_EQ(1, failed.status) << bad.command;
+    EXPECT_NE(std::string::npos, failed.err.find(Path("bad.txt") + ":2: ")) << failed.err;
+    EXPECT_TRUE(ReadFile(Path("bad.dat")).empty());
+  }
 }
 
 }  // namespace
