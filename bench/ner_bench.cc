@@ -8,17 +8,14 @@
 #include <string>
 
 #include "BenchCorpus.h"
-#include "driver/SegMode.h"
+#include "zorvseg_mode.h"
 
 namespace {
 
-using new_seg::SegMode;
+using namespace new_seg;
 
-// The command line's default mode: tagging, full-width to half-width,
-// traditional to simplified.
-const int32_t kCliDefault = SegMode::kPosTag | SegMode::kSbcToDbc |
-                            SegMode::kTraditionalToSimplified;
-const int32_t kEntities = kCliDefault | SegMode::kNeName;
+const int32_t kCliDefault = kModeCommandLineDefault;
+const int32_t kEntities = kCliDefault | kModeNeName;
 
 const std::string& CorpusText() {
   static std::string text =
@@ -38,8 +35,8 @@ BENCHMARK(BM_CliDefaultModeWithEntities)->Unit(benchmark::kMillisecond);
 
 void BM_CliDefaultModeWithWholeNames(benchmark::State& state) {
   bench::SegmentLines(state, CorpusText(),
-                      kEntities | SegMode::kNePerWhole | SegMode::kNeLocWhole |
-                          SegMode::kNeOrgWhole | SegMode::kAdjustNe);
+                      kEntities | kModeNePerWhole | kModeNeLocWhole |
+                          kModeNeOrgWhole | kModeAdjustNe);
 }
 BENCHMARK(BM_CliDefaultModeWithWholeNames)->Unit(benchmark::kMillisecond);
 
@@ -54,7 +51,7 @@ std::string HostileLines(const std::string& unit, size_t line_bytes) {
 
 void Hostile(benchmark::State& state, const std::string& unit) {
   std::string text = HostileLines(unit, static_cast<size_t>(state.range(0)));
-  bench::SegmentLines(state, text, kEntities | SegMode::kAdjustNe);
+  bench::SegmentLines(state, text, kEntities | kModeAdjustNe);
 }
 
 void BM_OnlyPunctuation(benchmark::State& state) { Hostile(state, "。！？"); }

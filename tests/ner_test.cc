@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/SegMode.h"
 #include "support/TestUtil.h"
 #include "zorvseg.h"
 
@@ -16,8 +15,8 @@ using testutil::Utf8ToGbk;
 
 namespace {
 
-const int32_t kSingle = SegMode::kSingleWord | SegMode::kNeName;
-const int32_t kWholeNames = SegMode::kNePerWhole | SegMode::kNeOrgWhole | SegMode::kNeLocWhole;
+const int32_t kSingle = kModeSingleWord | kModeNeName;
+const int32_t kWholeNames = kModeNePerWhole | kModeNeOrgWhole | kModeNeLocWhole;
 
 const std::vector<std::string> kEntities = {
     "王小二\t1",          "欧阳明\t64",        "司马相如\t1",       "上官婉儿儿\t1",
@@ -117,7 +116,7 @@ TEST_F(NerTest, RulesOverrideTheDictionary) {
 }
 
 TEST_F(NerTest, WholeNameBitsMakeOneTaggedWord) {
-  Start(kSingle | SegMode::kNePerWhole);
+  Start(kSingle | kModeNePerWhole);
   EXPECT_EQ("我 见 王小二/17 了", Words("我见王小二了"));
   EXPECT_EQ("在 北 京 大 学", Words("在北京大学"));  // organisations stay cut without their bit
   ResetSegMode(handle_, kSingle | kWholeNames);
@@ -130,7 +129,7 @@ TEST_F(NerTest, WholeNameBitsMakeOneTaggedWord) {
 }
 
 TEST_F(NerTest, PersonNameAdjustorShapes) {
-  Start(kSingle | SegMode::kAdjustNe);
+  Start(kSingle | kModeAdjustNe);
   const struct {
     const char* text;
     const char* words;
@@ -152,13 +151,13 @@ TEST_F(NerTest, DatesBecomePhrases) {
 }
 
 TEST_F(NerTest, FourByteCharactersKeepTheirPlace) {
-  Start(kSingle | SegMode::kAdjustNe);
+  Start(kSingle | kModeAdjustNe);
   EXPECT_EQ("𠀀 王/17 小二/17 𠀀", Words("𠀀王小二𠀀"));
   EXPECT_EQ("王小二/PER 三天/DATE", Entities("𠀀王小二𠀀三天"));
 }
 
 TEST_F(NerTest, GbkCallsAndTheDefaultPathAgree) {
-  Start(SegMode::kNeName | SegMode::kNePerWhole);
+  Start(kModeNeName | kModeNePerWhole);
   std::string gbk = Utf8ToGbk("我见王小二了");
   ASSERT_TRUE(LxSegment(handle_, gbk.data(), gbk.size(), kCharsetGBK));
   ASSERT_EQ(1u, LxGetPhraseCnt(handle_));

@@ -16,11 +16,6 @@ using dict_file::LineKind;
 
 const char* const kWhat = CoreDict::kWhat;
 
-bool Fail(const std::string& path, const std::string& message) {
-  dict_file::ReportFileError(kWhat, path, message);
-  return false;
-}
-
 // A list starts at its index and must reach the term's length inside the
 // array, or readers would walk past its end.
 std::string SegInfoListFits(const CoreTermAttribute& record, uint64_t i,
@@ -149,12 +144,6 @@ LineKind TakeLexiconLine(const std::string& line, CoreDictBuildStats* stats,
 
 bool CoreDict::Init(const char* path) {
   return Load(path, File::Count::kAny, SegInfoListFits);
-}
-
-bool CoreDict::Build(const char* text_path) {
-  std::ifstream in(text_path, std::ios::binary);
-  if (!in) return Fail(text_path, "cannot open the file");
-  return BuildFromStream(in, text_path);
 }
 
 bool CoreDict::BuildFromStream(std::istream& in, const char* source_name,

@@ -38,7 +38,6 @@ class CoreDict : public RecordDict<CoreDict, CoreTermAttribute> {
   // the split positions (ascending, ending with the term's byte length),
   // separated by white space. False with "file:line: message" on stderr for
   // a line it cannot use.
-  static bool Build(const char* text_path);
   static bool BuildFromStream(std::istream& in, const char* source_name,
                               CoreDictBuildStats* stats = nullptr);
 

@@ -141,12 +141,6 @@ bool CoreRule::Init(const char* path) {
   return Load(path, File::Count::kAtLeastOne, RuleFits);
 }
 
-bool CoreRule::Build(const char* text_path) {
-  std::ifstream in(text_path, std::ios::binary);
-  if (!in) return Fail(text_path, "cannot open the file");
-  return BuildFromStream(in, text_path);
-}
-
 bool CoreRule::BuildFromStream(std::istream& in, const char* source_name,
                                CoreRuleBuildStats* stats) {
   CoreRuleBuildStats local_stats;

@@ -40,7 +40,6 @@ class CoreRule : public RecordDict<CoreRule, CoreRuleAttribute> {
   // ascending split positions inside it (0 first, the length last; -1 is
   // skipped). Without split positions the effective part is one piece.
   // False with "file:line: message" on stderr for a line it cannot use.
-  static bool Build(const char* text_path);
   static bool BuildFromStream(std::istream& in, const char* source_name,
                               CoreRuleBuildStats* stats = nullptr);
 

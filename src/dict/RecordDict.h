@@ -5,8 +5,8 @@
 // A dictionary class derives from RecordDict<Itself, Record> and names its
 // file in three constants, kWhat ("core dictionary"), kNoun and kPlural
 // ("record", "records"), and its layout in kLayout. It adds its own Init
-// (which load checks apply) and Build (its source format); the searches,
-// records, Save and UnInit come from here. Search results are 1-based
+// (which load checks apply) and BuildFromStream (its source format); Build
+// from a file, the searches, records, Save and UnInit come from here. Search results are 1-based
 // record ids (GetValue takes such an id), Traverse hands out the raw
 // 0-based trie value.
 #ifndef ZORVSEG_DICT_RECORDDICT_H_
@@ -14,11 +14,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "dict/Darts.h"
+#include "dict/DictFile.h"
 #include "dict/RecordDictFile.h"
 
 namespace new_seg {
@@ -33,6 +35,17 @@ class RecordDict {
     return true;
   }
   static bool IsLoaded() { return file_.HasRecords(); }
+
+  // Builds from the source text in a file (Owner::BuildFromStream); false
+  // with a message when it cannot be opened or used.
+  static bool Build(const char* text_path) {
+    std::ifstream in(text_path, std::ios::binary);
+    if (!in) {
+      dict_file::ReportFileError(Owner::kWhat, text_path, "cannot open the file");
+      return false;
+    }
+    return Owner::BuildFromStream(in, text_path);
+  }
 
   // Writes the file through a temporary file renamed when complete; false
   // with nothing written when there are no records.

@@ -174,12 +174,6 @@ bool NEDict::is_compound_surname(const char* key, std::size_t len, std::size_t n
   return compound_surname_pt_->exactMatchSearch(key, len, node_pos) >= 0;
 }
 
-bool NEDict::Build(const char* text_path) {
-  std::ifstream in(text_path, std::ios::binary);
-  if (!in) return Fail(text_path, "cannot open the file");
-  return BuildFromStream(in, text_path);
-}
-
 bool NEDict::BuildFromStream(std::istream& in, const char* source_name,
                              NEDictBuildStats* stats) {
   NEDictBuildStats local_stats;

@@ -94,7 +94,6 @@ class NEDict : public RecordDict<NEDict, NEDictAttribute> {
   // fields that type value carries (see NEDict.cc). Lines for one key are
   // merged. False with "file:line: message" on stderr for a line it cannot
   // use; the loaded dictionary is kept then.
-  static bool Build(const char* text_path);
   static bool BuildFromStream(std::istream& in, const char* source_name,
                               NEDictBuildStats* stats = nullptr);
 

@@ -80,12 +80,6 @@ bool NEPattern::Init(const char* path) {
   return Load(path, File::Count::kAny, AnyRecordFits);
 }
 
-bool NEPattern::Build(const char* text_path) {
-  std::ifstream in(text_path, std::ios::binary);
-  if (!in) return Fail(text_path, "cannot open the file");
-  return BuildFromStream(in, text_path);
-}
-
 bool NEPattern::BuildFromStream(std::istream& in, const char* source_name,
                                 NEPatternBuildStats* stats) {
   NEPatternBuildStats local_stats;

@@ -62,7 +62,6 @@ class NEPattern : public RecordDict<NEPattern, NEPatternAttribute> {
   // scores are all below 1e-08 adds nothing). A later line for a key
   // replaces the earlier one. False with "file:line: message" on stderr for
   // a line it cannot use; the loaded patterns are kept then.
-  static bool Build(const char* text_path);
   static bool BuildFromStream(std::istream& in, const char* source_name,
                               NEPatternBuildStats* stats = nullptr);
 };
