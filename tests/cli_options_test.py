@@ -193,7 +193,7 @@ class Formats(unittest.TestCase):
         lines = out.split("\n")
         self.assertEqual(len(lines), len(self.LINES) + 1)
         for entity in " ".join(lines).split():
-            self.assertRegex(entity, r"/(person|location|organization|date)$")
+            self.assertRegex(entity, r"/(PER|LOC|ORG|DATE)$")
 
 
 class ProgressBar(unittest.TestCase):

@@ -17,6 +17,16 @@ const char* EntityName(int cls) {
   }
 }
 
+const char* EntityTag(int cls) {
+  switch (cls) {
+    case new_seg::kPersonPhraseIdx: return "PER";
+    case new_seg::kLocationPhraseIdx: return "LOC";
+    case new_seg::kOrganizationPhraseIdx: return "ORG";
+    case new_seg::kDatePhraseIdx: return "DATE";
+    default: return nullptr;
+  }
+}
+
 bool IsWhiteSpaceWord(const char* word, size_t len, bool gbk) {
   for (size_t i = 0; i < len;) {
     unsigned char c = static_cast<unsigned char>(word[i]);
@@ -96,7 +106,7 @@ void BatchSegmenter::AppendPiece(std::string* out) {
             new_seg::LxGetPhraseTokenAt(handle_, static_cast<int32_t>(i));
         if (format_ == OutputFormat::kPhrases) {
           AppendWord(t->word, t->wlen, nullptr, out);
-        } else if (const char* entity = EntityName(t->cls)) {
+        } else if (const char* entity = EntityTag(t->cls)) {
           AppendWord(t->word, t->wlen, entity, out);
         }
       }

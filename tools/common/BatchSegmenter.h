@@ -15,6 +15,8 @@ enum class OutputFormat { kWords, kPos, kMix, kPhrases, kEntities, kJson };
 
 // The name of an entity phrase id ("person", ...), null for other phrases.
 const char* EntityName(int cls);
+// The short type of --format entities: PER, LOC, ORG or DATE; null likewise.
+const char* EntityTag(int cls);
 
 class BatchSegmenter {
  public:
