@@ -75,8 +75,8 @@ TEST(DateExpressionTest, NumbersAreNeverCut) {
 }
 
 TEST(DateExpressionTest, MatchesBytesWhateverTheHostLocale) {
-  const char* previous = std::setlocale(LC_ALL, "C.UTF-8");
-  std::string saved = previous != nullptr ? previous : "C";
+  std::string saved = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(nullptr, std::setlocale(LC_ALL, "C.UTF-8"));
   NameEntityOtherType dates;
   EXPECT_EQ(NameEntityOtherType::kPatternCount, dates.compiled_count());
   EXPECT_EQ("正月初八", DateAtStart(&dates, "正月初八"));

@@ -164,4 +164,49 @@ TEST_F(NerTest, GbkCallsAndTheDefaultPathAgree) {
   EXPECT_EQ(Utf8ToGbk("王小二"), LxGetPhraseAt(handle_, 0));
 }
 
+// The tiny name model labels a code-1 character followed by code-2 ones.
+const std::vector<std::string> kNameCharacters = {
+    "王\t2\t1", "李\t2\t1", "小\t2\t2", "二\t2\t2", "北京大学\t2097152\t0.9"};
+
+TEST_F(NerTest, DictionaryAndCrfCandidatesMerge) {
+  std::vector<std::string> entities = kNameCharacters;
+  entities.push_back("王小二\t8192\t1\t0.9");  // the same span as the CRF's person
+  entities.push_back("李王\t8192\t1\t0.9");    // starts before the CRF's 王小二
+  entities.push_back("二北\t8192\t1\t0.9");    // starts inside it
+  Start(kSingle, "", entities);
+  const struct {
+    const char* text;
+    const char* entities;
+  } kCases[] = {
+      {"见王小二", "王小二/PER"},          // equal spans go to the CRF
+      {"见李王小二", "李王/LOC"},          // the earlier dictionary span wins
+      {"见王小二北京大学", "王小二/PER 北京大学/ORG"},
+      {"王小二北", "王小二/PER"},          // 二北 conflicts with the person
+      {"在小二", ""},                      // given-name characters alone
+  };
+  for (const auto& c : kCases) EXPECT_EQ(c.entities, Entities(c.text)) << c.text;
+}
+
+TEST_F(NerTest, ATabInsideAPieceKeepsThePieceLabelled) {
+  Start(kSingle, "", kNameCharacters);
+  EXPECT_EQ("王小二/PER", Entities("见王小二\t了"));
+  EXPECT_EQ("王小二/PER", Entities("\t王小二\t"));
+}
+
+TEST_F(NerTest, AHandleOutlivingTheLibraryUsesTheNextModel) {
+  Start(kSingle, "", kNameCharacters);
+  LxUnInitSeg();
+  EXPECT_FALSE(LxSegment(handle_, "x", 1, kCharsetUTF8));
+  ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
+  EXPECT_EQ("王小二/PER", Entities("见王小二"));
+}
+
+TEST_F(NerTest, TheExampleSentence) {
+  Start(kModeNeName | kWholeNames,  "",
+        {"王\t2\t1", "欧\t2\t1", "阳\t2\t2", "明\t2\t2", "小\t2\t2", "二\t2\t2",
+         "北京大学\t2097152\t0.9"});
+  EXPECT_EQ("2023年10月1日/DATE 9点30分/DATE 欧阳明/PER 北京大学/ORG 王小二/PER",
+            Entities("2023年10月1日上午9点30分，欧阳明在北京大学见到了王小二。"));
+}
+
 }  // namespace

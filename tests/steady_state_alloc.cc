@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
       std::string(3000, 'x') + "中文" + std::string(2000, '7'),
       "他说：“自然语言处理是人工智能的一个重要方向，分词是第一步。”",
   };
-  const int32_t modes[] = {0x08212314, 0x00212314, 0x03212314, 0x00092314, 0x0921231C, 0x2};
+  const int32_t modes[] = {0x08212314, 0x00212314, 0x03212314, 0x00092314, 0x0921231C, 0x2,
+                           0x20070314};
   int failures = 0;
   for (int32_t mode : modes) {
     new_seg::HANDLE handle = new_seg::LxCreateSegHandle(mode);
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
     }
   }
   new_seg::LxUnInitSeg();
-  std::printf("%d passed, %d failed\n", 6 - failures, failures);
+  std::printf("%d passed, %d failed\n", static_cast<int>(sizeof(modes) / sizeof(modes[0])) - failures,
+              failures);
   return failures == 0 ? 0 : 1;
 }

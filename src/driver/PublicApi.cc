@@ -51,7 +51,7 @@ const LoadStep kLoadOrder[] = {
     {"ne_dict.dat", &NEDict::Init, [] { NEDict::UnInit(); }},
     {"name.dat", &NEDict::load_compound_surname, [] { NEDict::UnInit(); }},
     {"ne_pattern.dat", &NEPattern::Init, [] { NEPattern::UnInit(); }},
-    {"ne_model.dat", nullptr, nullptr},
+    {"ne_model.dat", &NameEntityRecognition::Init, [] { NameEntityRecognition::UnInit(); }},
     {"custom_word/", &CustomDictContainer::Init, &CustomDictContainer::UnInit},
     {"custom_rule.dat", &CustomRule::Init, [] { CustomRule::UnInit(); }},
     {"additional_rule.dat", &AdditionalRule::Init, [] { AdditionalRule::UnInit(); }},

@@ -54,9 +54,9 @@ bool CrfWrapper::UnInit() {
   return true;
 }
 
-CrfWrapper::CrfWrapper() {
-  if (!Ready() && feature_index_ != nullptr) std::fprintf(stderr, "%s\n", what());
-}
+// The tagger opens on first use, so that handles that never recognise
+// entities do not pay for its lattice.
+CrfWrapper::CrfWrapper() = default;
 
 CrfWrapper::~CrfWrapper() = default;
 
@@ -68,10 +68,16 @@ bool CrfWrapper::Ready() {
   }
   if (tagger_ != nullptr && tagger_generation_ == model_generation_) return true;
   if (tagger_ == nullptr) tagger_.reset(new CRFPP::TaggerImpl);
-  // Generation 0 never names a model: a tagger that failed to open tries
-  // again next time.
-  tagger_generation_ = tagger_->open(feature_index_.get(), 0, 0) ? model_generation_ : 0;
-  return tagger_generation_ != 0;
+  if (tagger_->open(feature_index_.get(), 0, 0)) {
+    tagger_generation_ = model_generation_;
+    return true;
+  }
+  // Generation 0 never names a model: the tagger tries again next time,
+  // and says why it failed once per model.
+  tagger_generation_ = 0;
+  if (failed_generation_ != model_generation_) std::fprintf(stderr, "%s\n", tagger_->what());
+  failed_generation_ = model_generation_;
+  return false;
 }
 
 void CrfWrapper::Clear() {

@@ -26,7 +26,7 @@ class CrfWrapper {
   static bool UnInit();
   static bool IsLoaded() { return feature_index_ != nullptr; }
 
-  // Opens a tagger on the loaded model, if there is one.
+  // The tagger opens on the loaded model when first used.
   CrfWrapper();
   virtual ~CrfWrapper();
   CrfWrapper(const CrfWrapper&) = delete;
@@ -65,6 +65,7 @@ class CrfWrapper {
 
   std::unique_ptr<CRFPP::TaggerImpl> tagger_;
   uint64_t tagger_generation_ = 0;
+  uint64_t failed_generation_ = 0;
 };
 
 }  // namespace new_seg

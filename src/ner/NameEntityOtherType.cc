@@ -163,11 +163,8 @@ class CLocaleScope {
 
 }  // namespace
 
-NameEntityOtherType::NameEntityOtherType()
-    : c_locale_(newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0))) {
+NameEntityOtherType::NameEntityOtherType() {
   std::memset(m_holiday_ne_, 0, sizeof(m_holiday_ne_));
-  CLocaleScope scope(c_locale_);
-  for (std::size_t i = 0; i < kPatternCount; ++i) compiled_[i] = Compile(i, kDatePatterns[i]);
 }
 
 NameEntityOtherType::~NameEntityOtherType() {
@@ -177,7 +174,18 @@ NameEntityOtherType::~NameEntityOtherType() {
   if (c_locale_ != static_cast<locale_t>(0)) freelocale(c_locale_);
 }
 
-std::size_t NameEntityOtherType::compiled_count() const {
+// The expressions are compiled on first use, so that handles that never
+// recognise dates do not pay for them.
+void NameEntityOtherType::CompileOnce() {
+  if (compile_tried_) return;
+  compile_tried_ = true;
+  c_locale_ = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  CLocaleScope scope(c_locale_);
+  for (std::size_t i = 0; i < kPatternCount; ++i) compiled_[i] = Compile(i, kDatePatterns[i]);
+}
+
+std::size_t NameEntityOtherType::compiled_count() {
+  CompileOnce();
   std::size_t count = 0;
   for (bool compiled : compiled_) count += compiled ? 1 : 0;
   return count;
@@ -224,6 +232,7 @@ std::size_t NameEntityOtherType::GetDateNameEntity(const char* sentence, std::si
   if (pos >= len) return 0;
   // Nor does a date start inside a number.
   if (pos > 0 && IsDigit(sentence[pos]) && IsDigit(sentence[pos - 1])) return 0;
+  CompileOnce();
   CLocaleScope scope(c_locale_);
   std::size_t best = 0;
   for (std::size_t i = 0; i < kChineseWrittenPatterns; ++i) {

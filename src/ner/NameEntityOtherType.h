@@ -48,12 +48,13 @@ class NameEntityOtherType {
   std::size_t holiday_ne_number() const { return m_holiday_ne_number_; }
   const _name_entity_result& holiday_ne(std::size_t i) const { return m_holiday_ne_[i]; }
   // How many expressions compiled (all of them unless one was refused).
-  std::size_t compiled_count() const;
+  std::size_t compiled_count();
 
  private:
   // Records a date result for a kind with the date bit; others record nothing.
   bool AddNameEntity(uint32_t kind, std::size_t pos, std::size_t len, uint8_t state,
                      uint8_t geo_code);
+  void CompileOnce();
   bool Compile(std::size_t index, const char* pattern_utf8);
   // Length of pattern `index`'s longest match starting at pos (0: none).
   std::size_t MatchAt(std::size_t index, const char* sentence, std::size_t len,
@@ -69,7 +70,8 @@ class NameEntityOtherType {
   regmatch_t re_matched_[1];
   // The expressions are GBK bytes and must be compiled and matched byte by
   // byte whatever locale the host program set.
-  locale_t c_locale_;
+  locale_t c_locale_ = static_cast<locale_t>(0);
+  bool compile_tried_ = false;
 };
 
 }  // namespace new_seg

@@ -1,5 +1,6 @@
 #include "ner/NameEntityRecognition.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "lattice/OmniSegNet.h"
@@ -59,13 +60,15 @@ bool IsOptimal(const OmniSegNet* seg_net, std::size_t pos) {
 
 bool NameEntityRecognition::inited_ = false;
 
-bool NameEntityRecognition::Init(const char* /*path*/) {
+bool NameEntityRecognition::Init(const char* path) {
+  if (inited_) return true;
   Punctuation();
-  inited_ = true;
-  return true;
+  inited_ = CrfWrapper::Init(path);
+  return inited_;
 }
 
 bool NameEntityRecognition::UnInit() {
+  CrfWrapper::UnInit();
   inited_ = false;
   return true;
 }
@@ -98,6 +101,10 @@ bool NameEntityRecognition::NameEntityRecognite(const char* sentence, std::size_
   m_mode_type_ = kAllKinds;
   ner_by_dict(sentence, len, seg_net, m_mode_type_);
   SplitSentence(sentence, len);
+  for (std::size_t i = 0; i < piece_count_; ++i) {
+    ner_by_crf(sentence, m_sentence_pos_begin_[i], m_sentence_pos_end_[i], seg_net,
+               m_mode_type_);
+  }
   ner_by_rule(sentence, len, seg_net, m_mode_type_);
   ner_disamb(sentence, seg_net);
   if (seg_mode.is_adjust_ne()) {
@@ -211,6 +218,80 @@ std::size_t NameEntityRecognition::SplitSentence(const char* sentence, std::size
   m_sentence_pos_begin_[piece_count_] = static_cast<uint32_t>(begin < len ? begin : len);
   m_sentence_pos_end_[piece_count_++] = static_cast<uint32_t>(len);
   return piece_count_;
+}
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Byte length of the token at pos: a character, or a number (digits with a
+// '.' kept only between two digits), at most kMaxNumberBytes long.
+std::size_t CrfTokenLen(const char* text, std::size_t pos, std::size_t end) {
+  const std::size_t kMaxNumberBytes = 1024;
+  if (!IsDigit(text[pos])) return GbCharLen(text, pos, end);
+  std::size_t len = 1;
+  while (pos + len < end && len < kMaxNumberBytes) {
+    char c = text[pos + len];
+    bool inner_dot = c == '.' && pos + len + 1 < end && IsDigit(text[pos + len + 1]) &&
+                     len + 1 < kMaxNumberBytes;
+    if (!IsDigit(c) && !inner_dot) break;
+    len += inner_dot ? 2 : 1;
+  }
+  return len;
+}
+
+// The name-character code of a token: its dictionary entry's, when the
+// entry is a name character.
+uint32_t NameCharacterCode(const char* token, std::size_t len) {
+  const NEDictAttribute* entry = NEDict::GetValue(NEDict::ExactMatchSearch(token, len));
+  return entry != nullptr && (entry->type & kNeNameChar) != 0 ? entry->first_last_name : 0;
+}
+
+}  // namespace
+
+bool NameEntityRecognition::AddCrfTokens(const char* sentence, std::size_t begin,
+                                         std::size_t end) {
+  token_count_ = 0;
+  token_offsets_[0] = static_cast<uint32_t>(begin);
+  for (std::size_t pos = begin; pos < end && token_count_ < kNeCapacity;) {
+    std::size_t len = CrfTokenLen(sentence, pos, end);
+    // A TAB would split the line's columns: the tagger reads it as a space.
+    bool tab = len == 1 && sentence[pos] == '\t';
+    int written = std::snprintf(feature_line_, sizeof(feature_line_), "%.*s\t%u\t%zu\tO",
+                                static_cast<int>(len), tab ? " " : sentence + pos,
+                                NameCharacterCode(sentence + pos, len), pos);
+    ZS_LOG_INFO("crf add: %s", feature_line_);
+    if (written < 0 || !m_crf_wrapper_.Add(feature_line_, static_cast<std::size_t>(written))) {
+      ZS_LOG_INFO("crf add failed");
+      return false;
+    }
+    pos += len;
+    token_offsets_[++token_count_] = static_cast<uint32_t>(pos);
+  }
+  return true;
+}
+
+bool NameEntityRecognition::ner_by_crf(const char* sentence, std::size_t begin, std::size_t end,
+                                       OmniSegNet* seg_net, uint32_t mask) {
+  m_crf_wrapper_.Clear();
+  if (begin >= end || !AddCrfTokens(sentence, begin, end)) return false;
+  if (!m_crf_wrapper_.Parse()) {
+    ZS_LOG_INFO("crf parse error");
+    return false;
+  }
+  std::size_t first = crf_ne_number_;
+  m_crf_wrapper_.GenCrfResult(crf_ne_, crf_ne_number_, kNeCapacity, token_offsets_);
+  ZS_LOG_INFO("crf_ne_number_=%zu", crf_ne_number_ - first);
+  for (std::size_t i = first; i < crf_ne_number_; ++i) {
+    _name_entity_result& result = crf_ne_[i];
+    if (!IsValidEntity(seg_net, mask, result.start_pos, result.mold, result.len, true)) {
+      ZS_LOG_INFO("crf result %zu filtered: %.*s", i, static_cast<int>(result.len),
+                  sentence + result.start_pos);
+      result.type = kNeRejected;
+    }
+    ZS_LOG_INFO("crf result %zu: start=%u, len=%u", i, result.start_pos, result.len);
+  }
+  return true;
 }
 
 void NameEntityRecognition::RejectOverlapping(std::size_t begin, std::size_t end,

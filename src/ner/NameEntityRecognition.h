@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "driver/SegMode.h"
+#include "ner/CrfWrapper.h"
 #include "ner/NameEntityOtherType.h"
 #include "ner/NameEntityResult.h"
 #include "ner/PersonNameAdjustor.h"
@@ -41,6 +42,11 @@ class NameEntityRecognition {
   bool NameEntityRecognite(const char* sentence, std::size_t len, SegMode seg_mode,
                            OmniSegNet* seg_net);
 
+  // The pieces of the last sentence, as [begin, end) byte offsets.
+  std::size_t piece_count() const { return piece_count_; }
+  std::size_t piece_begin(std::size_t i) const { return m_sentence_pos_begin_[i]; }
+  std::size_t piece_end(std::size_t i) const { return m_sentence_pos_end_[i]; }
+
   // The candidates of the last sentence, for inspection.
   std::size_t dict_ne_number() const { return dict_ne_number_; }
   const _name_entity_result* dict_ne() const { return dict_ne_; }
@@ -58,6 +64,13 @@ class NameEntityRecognition {
   // Cuts the sentence into pieces at piece-ending punctuation; returns the
   // piece count (at least 1).
   std::size_t SplitSentence(const char* sentence, std::size_t len);
+  // Labels one piece [begin, end) of the sentence with the CRF; false when
+  // the tagger refuses a line or the parse (the piece gives no result).
+  bool ner_by_crf(const char* sentence, std::size_t begin, std::size_t end, OmniSegNet* seg_net,
+                  uint32_t mask);
+  // The piece's tokens as feature lines for the tagger; false when one is
+  // refused.
+  bool AddCrfTokens(const char* sentence, std::size_t begin, std::size_t end);
   void ner_by_rule(const char* sentence, std::size_t len, OmniSegNet* seg_net, uint32_t mask);
   void ner_disamb(const char* sentence, OmniSegNet* seg_net);
   // Whether [start, start + len) may become an entity of kind bits `kind`:
@@ -97,11 +110,17 @@ class NameEntityRecognition {
   uint32_t m_sentence_pos_begin_[kNeCapacity];
   uint32_t m_sentence_pos_end_[kNeCapacity];
   uint32_t m_mode_type_ = 0;
+  // Where each token of the current piece starts, and where the last ends.
+  uint32_t token_offsets_[kNeCapacity + 1];
+  std::size_t token_count_ = 0;
+  // One feature line: a token of at most 1024 bytes and three short columns.
+  char feature_line_[kNeCapacity + 64];
 
   // The merge's last added result.
   bool has_last_ = false;
   std::size_t last_end_ = 0;
 
+  CrfWrapper m_crf_wrapper_;
   PersonNameAdjustor name_adjustor_;
   NameEntityOtherType m_ner_othertype_;
 

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/CrfModel.h"
+#include "common/CrfModelText.h"
 #include "dict/CoreDict.h"
 #include "dict/CoreRule.h"
 #include "dict/NGram.h"
@@ -106,6 +108,28 @@ void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_li
   WriteEntityFiles(dir, {"春节\t131072\t0.9"}, {"欧阳"}, "");
 }
 
+// Labels a name character of code 1 followed by one or two of code 2 as a
+// person (data/ne_model.txt is the same model).
+const char kTinyNameModel[] =
+    "xsize\t3\nlabel\tO\nlabel\tB-PER\nlabel\tI-PER\nlabel\tE-PER\n"
+    "template\tU00:%x[0,1]\ntemplate\tU01:%x[-1,1]/%x[0,1]\n"
+    "template\tU02:%x[0,1]/%x[1,1]\ntemplate\tU03:\n"
+    "word\t\t3:1 0 0 0\nword\t1\t0:0 1 0 0\nword\t1/2\t1:0 0 1.5 1.5\t2:0 2 0 0\n"
+    "word\t1/0\t2:1 0 0 0\nword\t1/_B+1\t2:1 0 0 0\nword\t2/2\t1:0 0 0.5 1\t2:0 0 1 0\n"
+    "word\t0/2\t1:0 0 -5 -5\nword\t_B-1/2\t1:0 0 -5 -5\nword\t2/0\t2:0 0 0 1\n"
+    "word\t2/_B+1\t2:0 0 0 1\n"
+    "transition\tO\t0 0 -10 -10\ntransition\tB-PER\t-10 -10 0 0\n"
+    "transition\tI-PER\t-10 -10 -1 0\ntransition\tE-PER\t0 0 -10 -10\n";
+
+void WriteEntityModel(const TempDir& dir, const std::string& model_text) {
+  zorvseg_tools::CrfModel model;
+  std::string error;
+  if (!zorvseg_tools::ParseCrfModelText(model_text, "test model", &model) ||
+      !model.Save(dir.path() + "/ne_model.dat", &error)) {
+    throw std::runtime_error("cannot write the test entity model: " + error);
+  }
+}
+
 void WriteEntityFiles(const TempDir& dir, const std::vector<std::string>& ne_dict_lines,
                       const std::vector<std::string>& compound_surnames,
                       const std::string& ner_rules) {
@@ -124,6 +148,7 @@ void WriteEntityFiles(const TempDir& dir, const std::vector<std::string>& ne_dic
   for (const std::string& surname : compound_surnames) surnames += Utf8ToGbk(surname) + "\n";
   dir.Write("name.dat", surnames);
   dir.Write("ner_rules.txt", Utf8ToGbk(ner_rules));
+  WriteEntityModel(dir, kTinyNameModel);
 }
 
 int WordId(const std::vector<std::string>& words_utf8, const std::string& word) {

@@ -42,12 +42,16 @@ void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_li
                   const std::vector<std::string>& ngram_lines);
 // The entity files of a data directory, built through the library's own
 // build code: ne_dict.dat from the source lines (UTF-8, "key<TAB>kind
-// [fields]"), name.dat from the surnames, ne_pattern.dat with one pattern
-// and ner_rules.txt from the UTF-8 text. WriteDataDir writes a holiday, a
-// compound surname and no rules.
+// [fields]"), name.dat from the surnames, ne_pattern.dat with one pattern,
+// ner_rules.txt from the UTF-8 text and ne_model.dat from kTinyNameModel.
+// WriteDataDir writes a holiday, a compound surname and no rules.
 void WriteEntityFiles(const TempDir& dir, const std::vector<std::string>& ne_dict_lines,
                       const std::vector<std::string>& compound_surnames,
                       const std::string& ner_rules);
+// A CRF entity model in the text form of zorvseg-build crf-model, written
+// to the directory's ne_model.dat.
+extern const char kTinyNameModel[];
+void WriteEntityModel(const TempDir& dir, const std::string& model_text);
 // The core-dictionary id a word gets among the given lexicon words.
 int WordId(const std::vector<std::string>& words_utf8, const std::string& word);
 // A small data directory: a few words with single-word costs.
