@@ -223,6 +223,10 @@ class IdiomaticLayer(unittest.TestCase):
         for entity, kind, start, end in zorvsegment.entities(text):
             self.assertIn(kind, {"person", "location", "organization", "date"})
             self.assertEqual(text[start:end], entity)
+        found = zorvsegment.entities("春节前，张伟在上海见到了王小明。")
+        for expected in (("春节", "date", 0, 2), ("上海", "location", 7, 9),
+                         ("王小明", "person", 12, 15)):
+            self.assertIn(expected, found)
 
     def test_mode_flags(self):
         self.assertEqual(int(Mode.DEFAULT), 0x214)
