@@ -48,6 +48,17 @@ class SegmenterCli(unittest.TestCase):
                       stdin="ab 我\n".encode()).stdout.decode()
         self.assertEqual(out, "ab/unk 我/unk\n")
 
+    def test_entities_of_the_example_sentence(self):
+        line = "2023年10月1日上午9点30分，欧阳明在北京大学见到了王小二。\n".encode()
+        out = zorvseg("--data", ARGS.data, "--format", "entities", stdin=line).stdout.decode()
+        self.assertEqual(out.split(), ["2023年10月1日/DATE", "9点30分/DATE", "欧阳明/PER",
+                                       "北京大学/ORG", "王小二/PER"])
+        # Whole names come out as single words with their tags.
+        out = zorvseg("--data", ARGS.data, "--whole-names", "--format", "pos",
+                      stdin=line).stdout.decode().split()
+        for word in ("欧阳明/nr", "北京大学/nt", "王小二/nr"):
+            self.assertIn(word, out)
+
     def test_default_mode_and_data_directory(self):
         # The build writes the data directory beside bin/, where the tool
         # looks by default.
