@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "pos/CSegmentTag.h"
 #include "pos/PosInterveneCoredict.h"
 #include "pos/TagModel.h"
+#include "pos/TransitionBlock.h"
 #include "support/TestUtil.h"
 #include "zorvseg.h"
 
@@ -180,6 +182,50 @@ TEST_F(PosTagTest, PathLongerThanTheWordLimitIsTaggedUpToTheLimit) {
                        : i % 2                       ? CSegmentTag::kTagLetters
                                                      : CSegmentTag::kTagPunctuation;
     EXPECT_EQ(item->pos_tag, expected) << "word " << i;
+  }
+}
+
+// The pruned step between long lists against the plain recursion, on random
+// models whose weights come from a few values (so ties are common) and some
+// scores below the floor; pairs of lists repeat, as in runs of like words.
+TEST(TransitionBlockStep, AgreesWithThePlainRecursion) {
+  std::mt19937 random(11);
+  auto coarse = [&](int levels) { return static_cast<float>(random() % levels) * -0.5f; };
+  const float kFloor = -1000000.0f;
+  for (int round = 0; round < 300; ++round) {
+    TagModel model;
+    for (prob_t& transition : model.m_pPosTTLM) transition.weight = coarse(round % 2 ? 4 : 40);
+    std::vector<uint8_t> lists[2];
+    for (std::vector<uint8_t>& list : lists) {
+      list.resize(1 + random() % TagModel::MAX_POS_ROLE_TYPE);
+      for (uint8_t& tag : list) tag = static_cast<uint8_t>(1 + random() % 55);
+    }
+    TransitionBlock block;
+    for (int step = 0; step < 4; ++step) {
+      const std::vector<uint8_t>& from = lists[step % 2 ? 1 : 0];
+      const std::vector<uint8_t>& to = lists[round % 3 == 0 ? 0 : 1];
+      float previous[TagModel::MAX_POS_ROLE_TYPE];
+      for (size_t j = 0; j < from.size(); ++j) {
+        previous[j] = random() % 7 == 0 ? -2000000.0f : coarse(round % 2 ? 3 : 30) - 5 * step;
+      }
+      float best[TagModel::MAX_POS_ROLE_TYPE];
+      uint8_t back[TagModel::MAX_POS_ROLE_TYPE];
+      block.Use(model, from.data(), from.size(), to.data(), to.size());
+      block.Step(previous, kFloor, best, back);
+      for (size_t k = 0; k < to.size(); ++k) {
+        float expected = kFloor;
+        size_t expected_back = 0;
+        for (size_t j = 0; j < from.size(); ++j) {
+          float sum = model.PosTransition(from[j], to[k]).weight + previous[j];
+          if (sum > expected) {
+            expected = sum;
+            expected_back = j;
+          }
+        }
+        ASSERT_EQ(best[k], expected) << round << " " << step << " " << k;
+        ASSERT_EQ(back[k], expected_back) << round << " " << step << " " << k;
+      }
+    }
   }
 }
 

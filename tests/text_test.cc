@@ -283,3 +283,31 @@ TEST(EncodeConverter, TablesAgreeWithTheSystemConverterOnEveryBmpCharacter) {
   }
   EXPECT_GT(checked, 60000u);
 }
+
+TEST(EncodeConverter, FourByteArithmeticAgreesWithTheSystemConverterOnOtherPlanes) {
+  EncodeConverter conv;
+  std::vector<uint32_t> code_points = {0x10000, 0x1F600, 0x20000, 0x10FFFF};
+  for (uint32_t cp = 0x10000; cp <= 0x10FFFF; cp += 997) code_points.push_back(cp);
+  for (uint32_t cp : code_points) {
+    char utf8[4] = {static_cast<char>(0xF0 | (cp >> 18)),
+                    static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+                    static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                    static_cast<char>(0x80 | (cp & 0x3F))};
+    std::string expected = Utf8ToGbk(std::string(utf8, 4));
+    char gb[8];
+    size_t gb_len = sizeof(gb);
+    conv.UTF2GBK(utf8, 4, gb, gb_len);
+    ASSERT_EQ(std::string(gb, gb_len), expected) << std::hex << cp;
+    char back[8];
+    size_t back_len = sizeof(back);
+    conv.GBK2UTF(gb, gb_len, back, back_len);
+    ASSERT_EQ(std::string(back, back_len), std::string(utf8, 4)) << std::hex << cp;
+  }
+  // Four-byte sequences that name no character come back as U+FFFD, byte by byte.
+  for (const char* none : {"\x84\x31\xA5\x30", "\xFE\x39\xFE\x39", "\x8F\x39\xFE\x39"}) {
+    char back[64];
+    size_t back_len = sizeof(back);
+    conv.GBK2UTF(none, 4, back, back_len);
+    EXPECT_EQ(std::string(back, 3), "\xEF\xBF\xBD") << none;
+  }
+}

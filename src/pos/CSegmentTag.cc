@@ -201,6 +201,15 @@ void CSegmentTag::do_pos_tag(bool use_ne) {
   for (size_t i = 0; i < mSegResultLen; ++i) {
     m_candidates[i] = _get_candidates(i);
     const CandidateList& current = m_candidates[i];
+    if (previous.count * current.count >= TransitionBlock::kMinPairs) {
+      transition_block_.Use(*mProbDict, previous.tags, previous.count, current.tags,
+                            current.count);
+      transition_block_.Step(m_pre_weight_buf, kScoreFloor, m_cur_weight_buf, m_pre_role_id[i]);
+      for (size_t k = 0; k < current.count; ++k) m_cur_weight_buf[k] += current.weights[k];
+      std::memcpy(m_pre_weight_buf, m_cur_weight_buf, current.count * sizeof(float));
+      previous = current;
+      continue;
+    }
     for (size_t k = 0; k < current.count; ++k) {
       float best = kScoreFloor;
       size_t best_previous = 0;

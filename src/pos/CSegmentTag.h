@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "pos/TagModel.h"
+#include "pos/TransitionBlock.h"
 
 namespace new_seg {
 
@@ -84,6 +85,7 @@ class CSegmentTag {
   uint8_t m_pre_role_id[MAX_WORD_LEN + 1][MAX_POS_ROLE_TYPE] = {};
   uint8_t m_pos_tag_result[MAX_WORD_LEN] = {};
   CandidateList m_candidates[MAX_WORD_LEN] = {};  // each word's list, kept for backtracking
+  TransitionBlock transition_block_;  // the steps between long lists
 };
 
 }  // namespace new_seg

@@ -1,5 +1,6 @@
 #include "pos/TagModel.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -190,6 +191,25 @@ TagModel::TagModel()
       m_pPosTTLM(PBUFSIZE * PBUFSIZE, prob_t{0.0f, 0.0f}),
       m_pRoleTTLM(RBUFSIZE * RBUFSIZE, prob_t{0.0f, 0.0f}) {}
 
+namespace {
+
+// Weights are log-probabilities: a NaN or an infinity can only come from a
+// damaged file, and would make the tagger's comparisons meaningless.
+bool IsFinite(float weight) { return std::isfinite(weight); }
+bool IsFinite(const prob_t& transition) {
+  return std::isfinite(transition.weight) && std::isfinite(transition.bof);
+}
+
+template <typename Weight>
+std::string CheckFinite(const std::vector<Weight>& weights, const char* what) {
+  for (size_t i = 0; i < weights.size(); ++i) {
+    if (!IsFinite(weights[i])) return std::string(what) + " " + std::to_string(i) + " is not finite";
+  }
+  return "";
+}
+
+}  // namespace
+
 std::string TagModel::Check() const {
   if (m_Pos.size() != m_PosProb.size() || m_Rol.size() != m_RolProb.size()) {
     return "list bytes and weights differ in number";
@@ -208,6 +228,10 @@ std::string TagModel::Check() const {
     error = CheckList(m_Pos, record.m_pos_sidx, "tag", i);
     if (error.empty()) error = CheckList(m_Rol, record.m_role_sidx, "role", i);
   }
+  if (error.empty()) error = CheckFinite(m_PosProb, "tag weight");
+  if (error.empty()) error = CheckFinite(m_RolProb, "role weight");
+  if (error.empty()) error = CheckFinite(m_pPosTTLM, "tag transition");
+  if (error.empty()) error = CheckFinite(m_pRoleTTLM, "role transition");
   if (error.empty() && m_name_list.empty()) error = "no name triples";
   return error;
 }

@@ -36,11 +36,6 @@ size_t Utf8SequenceLen(const unsigned char* s, size_t left) {
   return len;
 }
 
-uint32_t DecodeUtf8(const unsigned char* s, size_t len) {
-  if (len == 2) return ((s[0] & 0x1Fu) << 6) | (s[1] & 0x3Fu);
-  return ((s[0] & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
-}
-
 // Appends len bytes when they fit; false when the output is full.
 bool Emit(const char* bytes, size_t len, char* out, size_t capacity, size_t& produced) {
   if (capacity - produced < len) return false;
@@ -110,15 +105,17 @@ size_t EncodeConverter::Utf8CharToGb(const char* in, size_t left, char* gb, size
     gb_len = 1;
     return 1;
   }
+  const Gb18030Table& table = Gb18030Table::Get();
   size_t seq_len = Utf8SequenceLen(u, left);
-  uint16_t code = seq_len == 2 || seq_len == 3
-                      ? Gb18030Table::Get().DoubleByteOf(DecodeUtf8(u, seq_len))
-                      : 0;
+  uint32_t code_point = seq_len == 0 ? 0 : DecodeUtf8(u, seq_len);
+  uint16_t code = table.DoubleByteOf(code_point);
   gb_len = 0;
   if (code != 0) {
     gb[0] = static_cast<char>(code & 0xFF);
     gb[1] = static_cast<char>(code >> 8);
     gb_len = 2;
+  } else if (seq_len != 0 && table.FourBytesOf(code_point, gb)) {
+    gb_len = 4;
   } else if (seq_len != 0) {
     gb_len = ConvertOne(utf_2_gbk_, in, seq_len, gb, 8);
   }
@@ -153,7 +150,9 @@ bool EncodeConverter::GBK2UTF(const char* inbuf, size_t inbuf_len, char* outbuf,
       utf8_len = packed >> 24;
       for (size_t k = 0; k < utf8_len; ++k) utf8[k] = static_cast<char>(packed >> (8 * k));
     } else if (char_len == 4) {
-      utf8_len = ConvertOne(gbk_2_utf_, inbuf + i, 4, utf8, 8);
+      uint32_t code_point = table.CodePointOfFourBytes(inbuf + i);
+      utf8_len = code_point != 0 ? EncodeUtf8(code_point, utf8)
+                                 : ConvertOne(gbk_2_utf_, inbuf + i, 4, utf8, 8);
     }
     if (utf8_len != 0) return char_len;
     memcpy(utf8, kUtf8Replacement, kUtf8ReplacementLen);  // not a character: U+FFFD

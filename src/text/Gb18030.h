@@ -1,9 +1,11 @@
 // Character stepping over GBK text that may also hold GB18030 four-byte
-// sequences (text converted from UTF-8 is GB18030).
+// sequences (text converted from UTF-8 is GB18030), and the code-point
+// arithmetic of UTF-8 that the converters share.
 #ifndef ZORVSEG_TEXT_GB18030_H_
 #define ZORVSEG_TEXT_GB18030_H_
 
 #include <cstddef>
+#include <cstdint>
 
 namespace new_seg {
 
@@ -28,6 +30,34 @@ inline size_t GbCharLen(const char* text, size_t pos, size_t len) {
 inline unsigned GbCharCode(const char* text, size_t pos, size_t char_len) {
   const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
   return char_len == 1 ? t[pos] : t[pos] + 256u * t[pos + 1];
+}
+
+// The code point of a well-formed UTF-8 sequence of len (2 to 4) bytes.
+inline uint32_t DecodeUtf8(const unsigned char* s, size_t len) {
+  if (len == 2) return ((s[0] & 0x1Fu) << 6) | (s[1] & 0x3Fu);
+  if (len == 3) return ((s[0] & 0x0Fu) << 12) | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
+  return ((s[0] & 0x07u) << 18) | ((s[1] & 0x3Fu) << 12) | ((s[2] & 0x3Fu) << 6) | (s[3] & 0x3Fu);
+}
+
+// Writes the UTF-8 form of a code point from U+0080 to U+10FFFF (not a
+// surrogate) and returns its length.
+inline size_t EncodeUtf8(uint32_t code_point, char* out) {
+  if (code_point < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (code_point >> 6));
+    out[1] = static_cast<char>(0x80 | (code_point & 0x3F));
+    return 2;
+  }
+  if (code_point < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (code_point >> 12));
+    out[1] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (code_point & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (code_point >> 18));
+  out[1] = static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (code_point & 0x3F));
+  return 4;
 }
 
 }  // namespace new_seg

@@ -1,7 +1,8 @@
-// Lookup tables between the double-byte GB18030 characters and Unicode,
-// built once per process from the system's converter. They turn the common
-// characters into one table read each; four-byte sequences and invalid
-// input are left to the caller's slow path.
+// Lookup tables between GB18030 and Unicode, built once per process from
+// the system's converter, so that converting a character is a table read:
+// the double-byte characters both ways, and the four-byte sequences, which
+// hold the rest of Unicode in code-point order (the BMP ones by a table,
+// the others by arithmetic). Invalid input is left to the caller.
 #ifndef ZORVSEG_TEXT_GB18030TABLE_H_
 #define ZORVSEG_TEXT_GB18030TABLE_H_
 
@@ -27,13 +28,27 @@ class Gb18030Table {
     return code_point < 0x10000 ? bmp_to_double_byte_[code_point] : 0;
   }
 
+  // The four bytes of a code point without a one- or two-byte form; false
+  // when the table has none for it (the caller falls back to the system).
+  bool FourBytesOf(uint32_t code_point, char* bytes) const;
+  // The code point of a four-byte sequence; 0 when it names none.
+  uint32_t CodePointOfFourBytes(const char* bytes) const;
+
  private:
   Gb18030Table();
   static constexpr size_t kTrailCount = 0xFF - 0x40;
   static constexpr size_t kLeadCount = 0xFF - 0x81;
+  // Four-byte sequences, numbered from 81 30 81 30: the BMP ones below
+  // kBmpFourByteCount, the other planes from kPlanesBase on, U+10000 first.
+  static constexpr uint32_t kBmpFourByteCount = 39420;
+  static constexpr uint32_t kPlanesBase = 189000;
+
+  void BuildFourByteTables();
 
   uint32_t double_byte_to_utf8_[kLeadCount * kTrailCount];
   uint16_t bmp_to_double_byte_[0x10000];
+  uint16_t bmp_to_four_byte_[0x10000];             // sequence number + 1, 0 for none
+  uint16_t four_byte_to_bmp_[kBmpFourByteCount];   // code point, 0 for none
 };
 
 }  // namespace new_seg
