@@ -16,6 +16,9 @@ from unittest_summary import run_tests  # noqa: E402
 ARGS = None
 
 
+SMALL_ENTITIES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "entities")
+
+
 def zorvseg(*args, stdin=b"", check=True):
     cmd = [os.path.join(ARGS.bin, "zorvseg"), *args]
     proc = subprocess.run(cmd, input=stdin, capture_output=True, timeout=120)
@@ -49,15 +52,26 @@ class SegmenterCli(unittest.TestCase):
         self.assertEqual(out, "ab/unk 我/unk\n")
 
     def test_entities_of_the_example_sentence(self):
-        line = "2023年10月1日上午9点30分，欧阳明在北京大学见到了王小二。\n".encode()
-        out = zorvseg("--data", ARGS.data, "--format", "entities", stdin=line).stdout.decode()
-        self.assertEqual(out.split(), ["2023年10月1日/DATE", "9点30分/DATE", "欧阳明/PER",
-                                       "北京大学/ORG", "王小二/PER"])
-        # Whole names come out as single words with their tags.
-        out = zorvseg("--data", ARGS.data, "--whole-names", "--format", "pos",
-                      stdin=line).stdout.decode().split()
-        for word in ("欧阳明/nr", "北京大学/nt", "王小二/nr"):
-            self.assertIn(word, out)
+        # The built data with the small hand-written entity dictionary and
+        # name model of tests/entities in place of the trained ones.
+        with tempfile.TemporaryDirectory() as d:
+            data = os.path.join(d, "data")
+            shutil.copytree(ARGS.data, data)
+            os.remove(os.path.join(data, "manifest.txt"))
+            build = os.path.join(ARGS.bin, "zorvseg-build")
+            for kind, source, target in (("ne-dict", "ne_dict.txt", "ne_dict.dat"),
+                                         ("crf-model", "ne_model.txt", "ne_model.dat")):
+                subprocess.run([build, kind, os.path.join(SMALL_ENTITIES, source),
+                                os.path.join(data, target)], check=True, capture_output=True)
+            line = "2023年10月1日上午9点30分，欧阳明在北京大学见到了王小二。\n".encode()
+            out = zorvseg("--data", data, "--format", "entities", stdin=line).stdout.decode()
+            self.assertEqual(out.split(), ["2023年10月1日/DATE", "9点30分/DATE", "欧阳明/PER",
+                                           "北京大学/ORG", "王小二/PER"])
+            # Whole names come out as single words with their tags.
+            out = zorvseg("--data", data, "--whole-names", "--format", "pos",
+                          stdin=line).stdout.decode().split()
+            for word in ("欧阳明/nr", "北京大学/nt", "王小二/nr"):
+                self.assertIn(word, out)
 
     def test_default_mode_and_data_directory(self):
         # The build writes the data directory beside bin/, where the tool
@@ -377,6 +391,52 @@ class Trainer(unittest.TestCase):
             open(empty, "w").close()
             self.assertEqual(train(empty, d).returncode, 1)
             self.assertEqual(train(empty, d, "--hold-out-days", "1998").returncode, 2)
+class EntityTrainer(unittest.TestCase):
+    """zorvseg-train entities on made-up lines with the defects it must survive."""
+    SAMPLE = (
+        "20990101-01-001-001/m  江/nr  泽民/nr  在/p  [北京/ns  大学/n]nt  。/w  \n"
+        "20990101-01-001-002/m  江/nr  泽民/nr  到/v  [北京/ns  大学/n]nt  。/w  \n"
+        "20990101-01-001-003/m  ，/nr  《/ns  /nr  [未/d  闭合/v  \n"
+        "20990101-01-001-004/m  𠀀/nr  说/v  𠀀/nr  \n"
+        "20990102-01-001-001/m  held/nr  \n"
+        "20990101-01-001-005/m  " + "好/a  " * 150000 + "\n")
+
+    def test_bad_lines_are_counted_and_the_dictionary_loads(self):
+        with tempfile.TemporaryDirectory() as d:
+            data = os.path.join(d, "data")
+            shutil.copytree(ARGS.data, data)
+            corpus = os.path.join(d, "corpus.txt")
+            with open(corpus, "w", encoding="utf-8") as f:
+                f.write(self.SAMPLE)
+            columns = os.path.join(d, "columns.txt")
+            proc = subprocess.run([os.path.join(ARGS.bin, "zorvseg-train"), "entities",
+                                   "--hold-out-days", "20990102", "--crf-columns", columns,
+                                   corpus, data], capture_output=True, timeout=300)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            summary = proc.stdout.decode()
+            self.assertIn("5 sentences trained, 1 held out", summary)
+            self.assertIn("1 malformed tokens", summary)
+            self.assertIn("1 unbalanced brackets", summary)
+            self.assertIn("(skipped: 2 only punctuation, 0 empty)", summary)
+            self.assertIn("ne_dict: 1 persons, 0 places, 1 organisations (1 outside GBK left out)",
+                          summary)
+            self.assertIn("(1 pieces longer than a sentence left out)", summary)
+            with open(columns, encoding="gb18030") as f:
+                self.assertTrue(f.read().startswith("江\t"))
+            out = zorvseg("--data", data, "--format", "entities",
+                          stdin="江泽民在北京大学。\n".encode()).stdout.decode()
+            self.assertIn("北京大学/ORG", out.split())
+
+    def test_bad_invocations(self):
+        trainer = os.path.join(ARGS.bin, "zorvseg-train")
+        with tempfile.TemporaryDirectory() as d:
+            for args, status in ((["--hold-out-days", "1998", "c", d], 2), (["c"], 2),
+                                 (["--bogus", "1", "c", d], 2),
+                                 ([os.path.join(d, "missing.txt"), d], 1)):
+                proc = subprocess.run([trainer, "entities", *args], capture_output=True)
+                self.assertEqual(proc.returncode, status, args)
+
+
 FULL, SIMPLE, WHOLE, LM_PINYIN = "0x00212314", "0x08212314", "0x00292314", "0x03212314"
 
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/EntityTrainerCommand.h"
 #include "common/LexiconTrainer.h"
 #include "common/ManifestWriter.h"
 #include "common/OpenWordList.h"
@@ -42,6 +43,9 @@ struct Options {
 
 const char kUsage[] =
     "usage: zorvseg-train [options] CORPUS OUT_DIR\n"
+    "       zorvseg-train entities [options] CORPUS OUT_DIR\n"
+    "                         (ne_dict.dat and the CRF's training sequences;\n"
+    "                         zorvseg-train entities --help)\n"
     "\n"
     "Trains core_dict.dat, ngram.dat0..3 and, from a tagged corpus, tag_info.dat\n"
     "of the data directory OUT_DIR from CORPUS, through the library's own build\n"
@@ -76,16 +80,6 @@ const char kUsage[] =
     "ln P(tag | previous tag) with add-one smoothing. The same input gives\n"
     "byte-identical files.\n";
 
-bool ParseDays(const std::string& list, std::set<std::string>& days) {
-  std::istringstream in(list);
-  std::string day;
-  while (std::getline(in, day, ',')) {
-    if (day.size() != 8 || day.find_first_not_of("0123456789") != std::string::npos) return false;
-    days.insert(day);
-  }
-  return true;
-}
-
 bool ParseRange(const std::string& text, size_t& first, size_t& last) {
   char* end = nullptr;
   errno = 0;
@@ -114,7 +108,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
       }
       o.corpus_options.people_daily = std::string(v) == "pd";
     } else if (arg == "--hold-out-days") {
-      if ((v = value()) == nullptr || !ParseDays(v, o.corpus_options.held_out_days)) {
+      if ((v = value()) == nullptr || !zorvseg_tools::ParseHeldOutDays(v, o.corpus_options.held_out_days)) {
         fprintf(stderr, "zorvseg-train: --hold-out-days wants YYYYMMDD[,YYYYMMDD...]\n");
         return 2;
       }
@@ -309,6 +303,9 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "entities") {
+    return zorvseg_tools::RunEntityTrainer(argc - 1, argv + 1);
+  }
   Options options;
   int parsed = ParseOptions(argc, argv, options);
   if (parsed != 0) return parsed == 1 ? 0 : 2;

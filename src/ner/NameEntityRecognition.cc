@@ -198,35 +198,42 @@ void NameEntityRecognition::ner_by_dict(const char* sentence, std::size_t len,
   }
 }
 
-std::size_t NameEntityRecognition::SplitSentence(const char* sentence, std::size_t len) {
-  piece_count_ = 0;
+std::size_t NameEntityRecognition::SplitPieces(const char* sentence, std::size_t len,
+                                               uint32_t* begins, uint32_t* ends,
+                                               std::size_t capacity) {
+  std::size_t count = 0;
   std::size_t begin = 0;
   std::size_t pos = 0;
-  while (pos < len && piece_count_ + 1 < kNeCapacity) {
+  while (pos < len && count + 1 < capacity) {
     std::size_t char_len = GbCharLen(sentence, pos, len);
     if (IsPunc(sentence + pos, len - pos) > 0) {
       if (pos == begin) {
         begin = pos + char_len;  // leading punctuation is no part of a piece
       } else {
-        m_sentence_pos_begin_[piece_count_] = static_cast<uint32_t>(begin);
-        m_sentence_pos_end_[piece_count_++] = static_cast<uint32_t>(pos + char_len);
+        begins[count] = static_cast<uint32_t>(begin);
+        ends[count++] = static_cast<uint32_t>(pos + char_len);
         begin = pos + char_len;
       }
     }
     pos += char_len;
   }
-  m_sentence_pos_begin_[piece_count_] = static_cast<uint32_t>(begin < len ? begin : len);
-  m_sentence_pos_end_[piece_count_++] = static_cast<uint32_t>(len);
+  begins[count] = static_cast<uint32_t>(begin < len ? begin : len);
+  ends[count++] = static_cast<uint32_t>(len);
+  return count;
+}
+
+std::size_t NameEntityRecognition::SplitSentence(const char* sentence, std::size_t len) {
+  piece_count_ = SplitPieces(sentence, len, m_sentence_pos_begin_, m_sentence_pos_end_,
+                             kNeCapacity);
   return piece_count_;
 }
 
 namespace {
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
 
-// Byte length of the token at pos: a character, or a number (digits with a
-// '.' kept only between two digits), at most kMaxNumberBytes long.
-std::size_t CrfTokenLen(const char* text, std::size_t pos, std::size_t end) {
+std::size_t NameEntityRecognition::CrfTokenLen(const char* text, std::size_t pos,
+                                               std::size_t end) {
   const std::size_t kMaxNumberBytes = 1024;
   if (!IsDigit(text[pos])) return GbCharLen(text, pos, end);
   std::size_t len = 1;
@@ -240,14 +247,19 @@ std::size_t CrfTokenLen(const char* text, std::size_t pos, std::size_t end) {
   return len;
 }
 
-// The name-character code of a token: its dictionary entry's, when the
-// entry is a name character.
-uint32_t NameCharacterCode(const char* token, std::size_t len) {
+uint32_t NameEntityRecognition::NameCharacterCode(const char* token, std::size_t len) {
   const NEDictAttribute* entry = NEDict::GetValue(NEDict::ExactMatchSearch(token, len));
   return entry != nullptr && (entry->type & kNeNameChar) != 0 ? entry->first_last_name : 0;
 }
 
-}  // namespace
+int NameEntityRecognition::FeatureLine(const char* sentence, std::size_t pos, std::size_t len,
+                                       const char* answer, char* line, std::size_t capacity) {
+  // A TAB would split the line's columns: the tagger reads it as a space.
+  bool tab = len == 1 && sentence[pos] == '\t';
+  return std::snprintf(line, capacity, "%.*s\t%u\t%zu\t%s", static_cast<int>(len),
+                       tab ? " " : sentence + pos, NameCharacterCode(sentence + pos, len), pos,
+                       answer);
+}
 
 bool NameEntityRecognition::AddCrfTokens(const char* sentence, std::size_t begin,
                                          std::size_t end) {
@@ -255,11 +267,7 @@ bool NameEntityRecognition::AddCrfTokens(const char* sentence, std::size_t begin
   token_offsets_[0] = static_cast<uint32_t>(begin);
   for (std::size_t pos = begin; pos < end && token_count_ < kNeCapacity;) {
     std::size_t len = CrfTokenLen(sentence, pos, end);
-    // A TAB would split the line's columns: the tagger reads it as a space.
-    bool tab = len == 1 && sentence[pos] == '\t';
-    int written = std::snprintf(feature_line_, sizeof(feature_line_), "%.*s\t%u\t%zu\tO",
-                                static_cast<int>(len), tab ? " " : sentence + pos,
-                                NameCharacterCode(sentence + pos, len), pos);
+    int written = FeatureLine(sentence, pos, len, "O", feature_line_, sizeof(feature_line_));
     ZS_LOG_INFO("crf add: %s", feature_line_);
     if (written < 0 || !m_crf_wrapper_.Add(feature_line_, static_cast<std::size_t>(written))) {
       ZS_LOG_INFO("crf add failed");

@@ -59,6 +59,23 @@ class NameEntityRecognition {
   // text, or -1.
   static int IsPunc(const char* text, std::size_t len);
 
+  // What the CRF sees, shared with the trainer so that training and
+  // recognition cut and describe text alike:
+  // the pieces of a sentence as [begin, end) offsets, at most `capacity`
+  // (the last may be empty); their count, at least 1.
+  static std::size_t SplitPieces(const char* sentence, std::size_t len, uint32_t* begins,
+                                 uint32_t* ends, std::size_t capacity);
+  // Byte length of the token at pos: a character, or a number (digits with
+  // a '.' kept only between two digits) of at most 1024 bytes.
+  static std::size_t CrfTokenLen(const char* text, std::size_t pos, std::size_t end);
+  // The name-character code of a token: its dictionary entry's, when the
+  // entry is a name character; else 0.
+  static uint32_t NameCharacterCode(const char* token, std::size_t len);
+  // The feature line of the token [pos, pos + len): the token, its name-
+  // character code, its byte offset and the answer column. snprintf's result.
+  static int FeatureLine(const char* sentence, std::size_t pos, std::size_t len,
+                         const char* answer, char* line, std::size_t capacity);
+
  private:
   void ner_by_dict(const char* sentence, std::size_t len, OmniSegNet* seg_net, uint32_t mask);
   // Cuts the sentence into pieces at piece-ending punctuation; returns the

@@ -55,6 +55,16 @@ std::string GbkToUtf8(const std::string& gbk, bool& ok) {
 }
 }  // namespace
 
+bool ParseHeldOutDays(const std::string& list, std::set<std::string>& days) {
+  std::istringstream in(list);
+  std::string day;
+  while (std::getline(in, day, ',')) {
+    if (day.size() != 8 || day.find_first_not_of("0123456789") != std::string::npos) return false;
+    days.insert(day);
+  }
+  return true;
+}
+
 bool TrainingCorpus::IsHeldOut(size_t line_no, const std::string& line,
                                const CorpusOptions& options) const {
   if (options.held_out_first_line != 0 && line_no >= options.held_out_first_line &&

@@ -49,6 +49,9 @@ struct CorpusOptions {
   size_t held_out_last_line = 0;
 };
 
+// Reads "YYYYMMDD[,YYYYMMDD...]" into days; false for anything else.
+bool ParseHeldOutDays(const std::string& list, std::set<std::string>& days);
+
 class TrainingCorpus {
  public:
   // Reads the whole file; false with a message when it cannot be opened.
