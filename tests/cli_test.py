@@ -437,6 +437,68 @@ class EntityTrainer(unittest.TestCase):
                 self.assertEqual(proc.returncode, status, args)
 
 
+FAKE_SEGMENTER = """#!/usr/bin/env python3
+import json, re, sys
+KINDS = {"王小二": "person", "欧阳明": "person", "北京": "location", "新华社": "organization",
+         "春节": "date"}
+for line in sys.stdin.read().split("\\n")[:-1]:
+    found = [{"text": m.group(0), "type": KINDS[m.group(0)], "start": m.start(), "end": m.end()}
+             for m in re.finditer("|".join(KINDS), line)]
+    print(json.dumps({"words": [], "entities": found}))
+"""
+
+
+class EntityEvaluation(unittest.TestCase):
+    """zorvseg-eval --entities reads the three gold forms and scores spans,
+    here against a stand-in segmenter that finds fixed strings."""
+
+    def evaluate(self, gold_name, gold_text, *extra):
+        with tempfile.TemporaryDirectory() as d:
+            fake = os.path.join(d, "fake-zorvseg")
+            with open(fake, "w", encoding="utf-8") as f:
+                f.write(FAKE_SEGMENTER)
+            os.chmod(fake, 0o755)
+            os.mkdir(os.path.join(d, "data"))
+            with open(os.path.join(d, "data", "name.dat"), "wb") as f:
+                f.write("欧阳\n".encode("gbk"))
+            gold = os.path.join(d, gold_name)
+            with open(gold, "w", encoding="utf-8") as f:
+                f.write(gold_text)
+            proc = subprocess.run([os.path.join(ARGS.bin, "zorvseg-eval"), "--entities",
+                                   "--zorvseg", fake, "--data", os.path.join(d, "data"),
+                                   *extra, gold], capture_output=True, timeout=60)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            return {line.split()[0]: line.split("(")[1].rstrip(")")
+                    for line in proc.stdout.decode().splitlines() if "(" in line and "F1" in line}
+
+    def test_bio_gold(self):
+        rows = self.evaluate("dev.bio.txt", "王 B-PER\n小 I-PER\n二 I-PER\n在 O\n北 B-LOC\n"
+                             "京 I-LOC\n。 O\n\n新 B-ORG\n华 I-ORG\n社 O\n春 O\n节 O\n")
+        self.assertEqual(rows["PER"], "1 right, 1 gold, 1 found")
+        self.assertEqual(rows["LOC"], "1 right, 1 gold, 1 found")
+        self.assertEqual(rows["ORG"], "0 right, 1 gold, 1 found")  # 新华 is not 新华社
+        self.assertEqual(rows["overall"], "2 right, 3 gold, 3 found")  # dates not scored
+
+    def test_weibo_gold_counts_named_mentions_and_gpe_as_loc(self):
+        rows = self.evaluate("dev.conll", "王0\tB-PER.NAM\n小1\tI-PER.NAM\n二2\tI-PER.NAM\n"
+                             "北0\tB-GPE.NAM\n京1\tI-GPE.NAM\n新0\tB-ORG.NOM\n"
+                             "华1\tI-ORG.NOM\n社2\tI-ORG.NOM\n112\tO\n\n")
+        self.assertEqual(rows["PER"], "1 right, 1 gold, 1 found")
+        self.assertEqual(rows["LOC"], "1 right, 1 gold, 1 found")
+        self.assertEqual(rows["ORG"], "0 right, 0 gold, 1 found")
+
+    def test_people_daily_gold_by_the_trainer_rules(self):
+        rows = self.evaluate(
+            "corpus.txt",
+            "19980101-01-001-001/m  王/nr  小二/nr  在/p  [北京/ns  大学/n]nt  和/c  北京/ns  。/w\n"
+            "19980101-01-001-002/m  欧阳/nr  明/nr  [北京/ns  人/n]n  \n"
+            "19980102-01-001-001/m  新华社/nt  \n", "--days", "19980101")
+        self.assertEqual(rows["PER"], "2 right, 2 gold, 2 found")
+        # 北京 of 北京大学 is no place; 北京 of the untyped compound [北京 人]n is
+        self.assertEqual(rows["LOC"], "2 right, 2 gold, 3 found")
+        self.assertEqual(rows["ORG"], "0 right, 1 gold, 0 found")
+
+
 FULL, SIMPLE, WHOLE, LM_PINYIN = "0x00212314", "0x08212314", "0x00292314", "0x03212314"
 
 

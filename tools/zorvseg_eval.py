@@ -17,8 +17,26 @@ not in the --train-words list, one word per line), and with --pos on pd
 gold: joint segmentation+tag precision/recall/F1 and the tag accuracy on
 the gold segmentation (zorvseg --presegmented). Also the segmenter's
 throughput.
+
+With --entities it measures entity recognition instead: precision, recall
+and F1 per type (PER, LOC, ORG) and overall, an entity counting as right
+when its type and both ends of its character span match. The sentences go
+through zorvseg --format json --entities, whose entities carry their
+character offsets in the line given; dates are not scored. Gold formats:
+  bio     one character and its label per line (B-PER, I-LOC, O, ...),
+          a blank line after each sentence.
+  conll   the Weibo form: a character with its position in its word
+          appended, TAB, a label such as B-PER.NAM; only named mentions
+          (.NAM) count, GPE (geo-political) as LOC.
+  pd      People's Daily, with the entity trainer's rules: a bracketed
+          compound tagged nr, ns or nt is one person, place or
+          organisation; outside such compounds an nr token is a person,
+          joined with the nr token after it when it is a surname (one
+          character, or a compound surname of the data directory's
+          name.dat), an ns token a place and an nt token an organisation.
 """
 import argparse
+import json
 import os
 import re
 import subprocess
@@ -97,6 +115,10 @@ def read_gold(path, fmt, days):
 def guess_format(path):
     if path.endswith(".conllu"):
         return "conllu"
+    if path.endswith(".conll"):
+        return "conll"
+    if path.endswith(".bio.txt") or path.endswith(".bio"):
+        return "bio"
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
             if line.strip():
@@ -112,12 +134,14 @@ def spans(words):
     return out
 
 
-def run_segmenter(args, lines, extra):
+def run_segmenter(args, lines, extra, switches=()):
+    """Segments the lines; switches come after --mode, so they apply on top."""
     cmd = [args.zorvseg, *extra]
     if args.data:
         cmd += ["--data", args.data]
     if args.mode:
         cmd += ["--mode", args.mode]
+    cmd += switches
     payload = ("\n".join(lines) + "\n").encode("utf-8")
     start = time.perf_counter()
     proc = subprocess.run(cmd, input=payload, capture_output=True)
@@ -198,13 +222,193 @@ def pos_on_gold_segmentation(args, gold):
     return right, total
 
 
+ENTITY_TYPES = ("PER", "LOC", "ORG")
+JSON_TYPES = {"person": "PER", "location": "LOC", "organization": "ORG"}
+PD_ENTITY_TAGS = {"nr": "PER", "ns": "LOC", "nt": "ORG"}
+
+
+def bio_spans(labels):
+    """(start, end, type) of the entities in a list of BIO labels; an I-
+    without its B- starts an entity."""
+    out, start, kind = [], None, None
+    for i, label in enumerate(labels + ["O"]):
+        marker, _, label_type = label.partition("-")
+        if marker == "I" and kind == label_type:
+            continue
+        if kind is not None:
+            out.append((start, i, kind))
+        start, kind = (i, label_type) if marker in ("B", "I") and label_type else (None, None)
+    return out
+
+
+def weibo_label(label):
+    """B-PER.NAM to B-PER; nominal mentions and unknown types to O."""
+    marker, _, rest = label.partition("-")
+    kind, _, mention = rest.partition(".")
+    kind = "LOC" if kind == "GPE" else kind
+    return f"{marker}-{kind}" if mention == "NAM" and kind in ENTITY_TYPES else "O"
+
+
+def read_character_gold(path, fmt):
+    """[(text, [(start, end, type)])] of a bio or conll file."""
+    sentences, chars, labels = [], [], []
+
+    def flush():
+        if chars:
+            sentences.append(("".join(chars), bio_spans(labels)))
+        chars.clear()
+        labels.clear()
+
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.rstrip("\r\n")
+            if not line.strip():
+                flush()
+                continue
+            token, _, label = line.rpartition("\t" if fmt == "conll" else " ")
+            if fmt == "conll":
+                label = weibo_label(label)
+                if len(token) > 1 and token[1:].isdigit():
+                    token = token[0]
+            if not token:
+                continue
+            chars.append(token[0])
+            labels.append(label if label.startswith(("B-", "I-")) else "O")
+    flush()
+    return sentences
+
+
+def pd_tokens(line):
+    """([word, tag, compound]) of a People's Daily line and the tags of its
+    bracketed compounds; compound is the index of a token's compound, or
+    None."""
+    tokens = line.split()
+    if tokens and re.match(r"^\d{8}-\d\d-\d{3}-\d{3}/m$", tokens[0]):
+        tokens = tokens[1:]
+    out, compound_tags, members = [], [], None
+    for token in tokens:
+        if token.startswith("["):
+            members = []
+            token = token[1:]
+        closing = None
+        bracket = token.rfind("]")
+        if bracket > 0 and "/" in token[:bracket]:
+            closing = token[bracket + 1:]
+            token = token[:bracket]
+        match = TAG_SUFFIX.search(token)
+        word = SOUND_NOTE.sub("", token[:match.start()]) if match and match.start() else ""
+        if word:
+            out.append([word, match.group(1), None])
+            if members is not None:
+                members.append(out[-1])
+        if closing is not None and members is not None:
+            for member in members:
+                member[2] = len(compound_tags)
+            compound_tags.append(closing)
+            members = None
+    return out, compound_tags
+
+
+def pd_entities(tokens, compound_tags, surnames):
+    """(text, [(start, end, type)]) by the entity trainer's rules."""
+    starts, pos = [], 0
+    for word, _, _ in tokens:
+        starts.append(pos)
+        pos += len(word)
+    starts.append(pos)
+
+    def compound_type(token):
+        return None if token[2] is None else PD_ENTITY_TAGS.get(compound_tags[token[2]])
+
+    entities, i = [], 0
+    while i < len(tokens):
+        word, tag, compound = tokens[i]
+        if compound_type(tokens[i]):
+            j = i
+            while j < len(tokens) and tokens[j][2] == compound:
+                j += 1
+            entities.append((starts[i], starts[j], compound_type(tokens[i])))
+            i = j
+            continue
+        count = 1
+        if tag == "nr" and i + 1 < len(tokens) and tokens[i + 1][1] == "nr" and \
+                not compound_type(tokens[i + 1]) and \
+                (len(word) == 1 or (len(word) == 2 and word in surnames)):
+            count = 2
+        if tag in PD_ENTITY_TAGS:
+            entities.append((starts[i], starts[i + count], PD_ENTITY_TAGS[tag]))
+        i += count
+    return "".join(word for word, _, _ in tokens), entities
+
+
+def read_pd_entity_gold(path, days, surnames):
+    sentences = []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            if days and line[:8] not in days:
+                continue
+            tokens, compound_tags = pd_tokens(line.rstrip("\r\n"))
+            if tokens:
+                sentences.append(pd_entities(tokens, compound_tags, surnames))
+    return sentences
+
+
+def compound_surnames(args):
+    """The data directory's compound surnames (name.dat, GBK)."""
+    data = args.data or os.path.join(os.path.dirname(args.zorvseg), "..", "data")
+    path = os.path.join(data, "name.dat")
+    if not os.path.exists(path):
+        return set()
+    with open(path, encoding="gb18030", errors="replace") as f:
+        return set(line.strip() for line in f if line.strip())
+
+
+def test_entities(output_lines):
+    """[(start, end, type)] of each JSON line of zorvseg."""
+    out = []
+    for line in output_lines:
+        entities = json.loads(line).get("entities", []) if line.strip() else []
+        out.append([(e["start"], e["end"], JSON_TYPES[e["type"]])
+                    for e in entities if e.get("type") in JSON_TYPES])
+    return out
+
+
+def evaluate_entities(args, fmt, days):
+    if fmt == "pd":
+        gold = read_pd_entity_gold(args.gold, days, compound_surnames(args))
+    else:
+        gold = read_character_gold(args.gold, fmt)
+    if not gold:
+        sys.exit("zorvseg-eval: no gold sentences read")
+    lines = [text for text, _ in gold]
+    if any("\n" in text or "\r" in text for text in lines):
+        sys.exit("zorvseg-eval: a gold sentence holds a line break")
+    output, size, seconds = run_segmenter(args, lines, ["--format", "json"], ["--entities"])
+    counts = {kind: [0, 0, 0] for kind in ENTITY_TYPES}  # right, gold, test
+    for (_, gold_spans), test_spans in zip(gold, test_entities(output)):
+        test_set = set(test_spans)
+        for span in gold_spans:
+            counts[span[2]][0] += span in test_set
+            counts[span[2]][1] += 1
+        for span in test_spans:
+            counts[span[2]][2] += 1
+    total = [sum(c[i] for c in counts.values()) for i in range(3)]
+    print(f"sentences {len(gold)}  gold entities {total[1]}  test entities {total[2]}")
+    for kind, (right, gold_count, test_count) in [*counts.items(), ("overall", total)]:
+        p, r, f = prf(right, gold_count, test_count)
+        print(f"{kind:<8}precision {p:.4f}  recall {r:.4f}  F1 {f:.4f}  "
+              f"({right} right, {gold_count} gold, {test_count} found)")
+    print(f"throughput {size / seconds / 1e6:.2f} MB/s ({size} bytes in {seconds:.2f} s, "
+          "start-up included)")
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                      formatter_class=argparse.RawDescriptionHelpFormatter,
                                      epilog=__doc__.split("\n\n", 1)[1])
     parser.add_argument("gold", help="gold file")
-    parser.add_argument("--format", choices=["pd", "words", "conllu"])
+    parser.add_argument("--format", choices=["pd", "words", "conllu", "bio", "conll"])
     parser.add_argument("--days", default="",
                         help="pd only: comma-separated days (YYYYMMDD) to score, e.g. the held-out ones")
     parser.add_argument("--train-words", help="training word list for OOV figures")
@@ -214,10 +418,19 @@ def main():
     parser.add_argument("--stream", choices=["words", "mix"], default="words",
                         help="result stream to score: basic words or mix words")
     parser.add_argument("--pos", action="store_true", help="also score tags (pd gold)")
+    parser.add_argument("--entities", action="store_true",
+                        help="score entities (bio, conll or pd gold) instead of words")
     args = parser.parse_args()
 
     fmt = args.format or guess_format(args.gold)
     days = set(d for d in args.days.split(",") if d)
+    if args.entities:
+        if fmt not in ("bio", "conll", "pd"):
+            sys.exit("zorvseg-eval: --entities reads bio, conll or pd gold")
+        evaluate_entities(args, fmt, days)
+        return
+    if fmt in ("bio", "conll"):
+        sys.exit(f"zorvseg-eval: {fmt} gold is scored with --entities")
     gold = read_gold(args.gold, fmt, days)
     if not gold:
         sys.exit("zorvseg-eval: no gold sentences read")
