@@ -163,3 +163,24 @@ TEST(BuiltData, TraditionalToSimplifiedLeavesSimplifiedTextAlone) {
   }
   SentenceNormalizer::UnInit();
 }
+
+// The example entries of our rule files load and act in the modes that
+// turn them on, and only there.
+TEST(BuiltData, ExampleRulesApplyInTheirModes) {
+  ASSERT_TRUE(LxInitSeg(kDataDir.c_str()));
+  const int32_t kDefault = 0x214;
+  HANDLE plain = LxCreateSegHandle(kDefault);
+  HANDLE custom = LxCreateSegHandle(kDefault | kModeUseCustomRule);
+  HANDLE additional = LxCreateSegHandle(kDefault | kModeUseAdditionalRuleMode);
+  std::vector<std::string> as_meant = {"乒乓球拍", "卖", "完", "了"};
+  EXPECT_NE(BasicWords(plain, "乒乓球拍卖完了"), as_meant);
+  EXPECT_EQ(BasicWords(custom, "乒乓球拍卖完了"), as_meant);
+  EXPECT_EQ(BasicWords(custom, "白天鹅在水里游"),
+            (std::vector<std::string>{"白", "天鹅", "在", "水里", "游"}));
+  BasicWords(additional, "我在北京大学学习");
+  EXPECT_EQ(LxGetAdditionalTokenCnt(additional), 2u);
+  BasicWords(plain, "我在北京大学学习");
+  EXPECT_EQ(LxGetAdditionalTokenCnt(plain), 0u);
+  for (HANDLE handle : {plain, custom, additional}) LxCloseSegHandle(handle);
+  LxUnInitSeg();
+}
