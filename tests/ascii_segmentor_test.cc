@@ -153,6 +153,34 @@ TEST_F(AsciiSegmentorTest, UrlsAndEmailAddressesInAnyCase) {
             "<www.a.com..x> www/eng ./seg a/eng ./seg com/eng ./seg ./seg x/eng");
 }
 
+// The phrases of a URL and an e-mail address cover all of it, while the
+// terms stay those of the patterns and the other matchers.
+TEST_F(AsciiSegmentorTest, UrlAndEmailPhrasesCoverTheWholeAddress) {
+  const struct {
+    const char* text;
+    const char* phrases;
+  } kCases[] = {
+      {"https://example.com/a-b_c?x=1&y=%20#top", "<https://example.com/a-b_c?x=1&y=%20#top>"},
+      {"see example.com/a?b=1.", "<example.com/a?b=1>"},
+      {"example.com:8080/x!", "<example.com:8080/x>"},
+      {"(http://a.com/x_(1)) and (a.com/y)", "<http://a.com/x_(1)><a.com/y>"},
+      {"www.sina.com.cn-x", "<www.sina.com.cn>"},
+      {"abc.com/?q=a,b;c", "<abc.com/?q=a>"},
+      {"first.last+tag@mail.example.co.uk.", "<first.last+tag@mail.example.co.uk>"},
+      {"to:.x_y@a.com", "<x_y@a.com>"},
+  };
+  for (const auto& c : kCases) {
+    std::string described = Segment(c.text), phrases;
+    for (size_t open = described.find('<'); open != std::string::npos;
+         open = described.find('<', open + 1)) {
+      phrases += described.substr(open, described.find('>', open) - open + 1);
+    }
+    EXPECT_EQ(phrases, c.phrases) << c.text;
+  }
+  EXPECT_EQ(Segment("a.com/x?b=1"),
+            "<a.com/x?b=1> a/eng ./seg com/x/eng ?/seg b/eng =/seg 1/num");
+}
+
 TEST_F(AsciiSegmentorTest, PatternsStayInsideTheirRun) {
   // Run "ab" of "ab中3.14": the dotted number lies in the next run.
   std::string text = "ab" + testutil::Utf8ToGbk("中") + "3.14";
@@ -210,7 +238,8 @@ TEST_F(AsciiSegmentorTest, SimpleAndWholeModes) {
 }
 
 // URLs are searched only from the places where one can start; the spans
-// found must be exactly those of a plain search with the expression.
+// found must be exactly those of a plain search with the expression (the
+// phrases may reach further).
 TEST_F(AsciiSegmentorTest, UrlSpansMatchThePlainExpressionSearch) {
   regex_t url;
   ASSERT_EQ(regcomp(&url, AsciiSegmentor::pattern_url_, REG_EXTENDED | REG_ICASE), 0);
@@ -236,11 +265,9 @@ TEST_F(AsciiSegmentorTest, UrlSpansMatchThePlainExpressionSearch) {
     }
     net.Clear();
     ASSERT_EQ(segmentor.segment(text.c_str(), text.size(), 0, text.size(), &net), 0);
-    for (size_t pos = 0; pos < text.size(); ++pos) {
-      const OmniSegNode* node = net.GetSegNode(pos);
-      for (size_t k = 0; node != nullptr && k < node->phrase_item_size(); ++k) {
-        found += "<" + text.substr(pos, node->phrase_items()[k].phrase_len) + ">";
-      }
+    for (const AsciiSegmentor::Fragment& fragment : segmentor.fragments()) {
+      if (fragment.type != AsciiSegmentor::TYPE_URL) continue;
+      found += "<" + text.substr(fragment.begin, fragment.end - fragment.begin) + ">";
     }
     ASSERT_EQ(found, expected) << text;
   }

@@ -196,6 +196,38 @@ class Formats(unittest.TestCase):
             self.assertRegex(entity, r"/(PER|LOC|ORG|DATE)$")
 
 
+class UrlsAndEmailAddresses(unittest.TestCase):
+    TEXT = "访问https://example.com/a?b=1#top，或写信给foo.bar@mail.com，谢谢"
+    URL, MAIL = "https://example.com/a?b=1#top", "foo.bar@mail.com"
+
+    def streams(self, *args):
+        text = (self.TEXT + "\n").encode()
+        return [seg("--format", fmt, *args, stdin=text).stdout.decode().split()
+                for fmt in ("words", "mix", "phrases")]
+
+    def test_mix_words_and_phrases_show_them_whole_where_the_mode_finds_them(self):
+        full_words = self.streams()[0]
+        self.assertEqual(full_words[:8],
+                         ["访问", "https", ":", "//", "example", ".", "com/a", "?"])
+        for ascii_mode in ("full", "lm", "lm-pinyin"):
+            words, mix, phrases = self.streams("--ascii", ascii_mode)
+            with self.subTest(ascii_mode):
+                self.assertEqual(words, full_words)
+                self.assertEqual(mix, ["访问", self.URL, ",", "或", "写信", "给", self.MAIL,
+                                       ",", "谢谢"])
+                self.assertEqual(phrases, [self.URL, self.MAIL])
+        words, mix, phrases = self.streams("--ascii", "simple")
+        self.assertEqual((mix, phrases), (words, []))
+        self.assertIn("https", words)
+
+    def test_json_names_url_and_email_phrases(self):
+        out = seg("--format", "json", stdin=(self.TEXT + "\n").encode()).stdout.decode()
+        phrases = json.loads(out)["phrases"]
+        self.assertEqual([(p["type"], p["text"]) for p in phrases],
+                         [("url", self.URL), ("email", self.MAIL)])
+        self.assertEqual([self.TEXT[p["start"]:p["end"]] for p in phrases], [self.URL, self.MAIL])
+
+
 class ProgressBar(unittest.TestCase):
     def run_with_terminal(self, args, stdin=b""):
         """Runs zorvseg with standard error on a pseudo-terminal."""

@@ -50,6 +50,27 @@ bool HasDotWord(const char* text, size_t len, const char* word) {
   return false;
 }
 
+// The characters a URL is written with, less the comma and the semicolon,
+// which in running text far more often end the URL than belong to it.
+bool IsUrlChar(unsigned char c) {
+  return IsAsciiAlnum(c) || (c != '\0' && std::strchr("-._~:/?#[]@!$&'()*+=%", c) != nullptr);
+}
+
+// The characters of the part of an e-mail address before the '@'.
+bool IsMailboxChar(unsigned char c) {
+  return IsAsciiAlnum(c) || (c != '\0' && std::strchr("._%+-", c) != nullptr);
+}
+
+// Whether a URL goes on after its host: a '/' after the scheme's "//".
+bool HasUrlPath(const char* url, size_t len) {
+  const char* host = url;
+  const void* scheme_end = std::memchr(url, ':', len);
+  if (scheme_end != nullptr && static_cast<const char*>(scheme_end) + 3 <= url + len) {
+    host = static_cast<const char*>(scheme_end) + 3;
+  }
+  return std::memchr(host, '/', static_cast<size_t>(url + len - host)) != nullptr;
+}
+
 // The bytes \\w matches.
 bool IsWordByte(unsigned char c) { return IsAsciiDigit(c) || IsAsciiLetter(c) || c == '_'; }
 
@@ -522,14 +543,87 @@ int AsciiSegmentor::add_term_in_email(OmniSegNet* seg_net, const Fragment& fragm
   return add_split_terms(seg_net, fragment.begin, fragment.end, kEngTerm);
 }
 
+// The URL pattern stops a path at characters URLs do use (- _ % ~ ...) and
+// leaves out a port, the query string and the fragment identifier. The URL
+// phrase takes them, ending where a fragment ends (what follows the
+// pattern's match keeps the terms the other matchers gave it), without the
+// punctuation that closes a sentence after a URL.
+uint64_t AsciiSegmentor::UrlPhraseEnd(size_t url_index) const {
+  const char* text = run();
+  const Fragment& url = fragments_[url_index];
+  uint64_t end = url.end;
+  bool goes_on = end < ascii_len_ &&
+                 (std::strchr("/?#", text[end]) != nullptr ||
+                  (text[end] == ':' && end + 1 < ascii_len_ && IsAsciiDigit(text[end + 1])));
+  if (!goes_on && !HasUrlPath(text + url.begin, url.end - url.begin)) return end;
+  uint64_t reach = end;
+  int open_parentheses = 0;
+  while (reach < ascii_len_ && IsUrlChar(text[reach])) {
+    open_parentheses += text[reach] == '(' ? 1 : text[reach] == ')' ? -1 : 0;
+    ++reach;
+  }
+  // A closing parenthesis is the URL's own only when it closes one of it.
+  while (reach > end && (std::strchr(".:!?'", text[reach - 1]) != nullptr ||
+                         (text[reach - 1] == ')' && open_parentheses < 0))) {
+    if (text[--reach] == ')') ++open_parentheses;
+  }
+  for (size_t i = url_index + 1; i < fragments_.size() && fragments_[i].end <= reach; ++i) {
+    end = fragments_[i].end;
+  }
+  return end;
+}
+
+// The e-mail pattern takes no dot, underscore or plus sign before the '@'
+// ("first.last@...") and at most three letters after the domain's dot: the
+// e-mail phrase starts where the mailbox does and ends where the domain
+// does, on fragment boundaries, so the words around the pattern's match
+// stay as they are.
+uint64_t AsciiSegmentor::EmailPhraseEnd(size_t email_index) const {
+  const char* text = run();
+  uint64_t end = fragments_[email_index].end;
+  uint64_t reach = end;
+  while (reach < ascii_len_ && (IsAsciiAlnum(text[reach]) || text[reach] == '.' ||
+                                text[reach] == '-')) {
+    ++reach;
+  }
+  while (reach > end && !IsAsciiAlnum(text[reach - 1])) --reach;
+  for (size_t i = email_index + 1; i < fragments_.size() && fragments_[i].end <= reach; ++i) {
+    end = fragments_[i].end;
+  }
+  return end;
+}
+
+uint64_t AsciiSegmentor::EmailPhraseBegin(size_t email_index) const {
+  const char* text = run();
+  uint64_t begin = fragments_[email_index].begin;
+  uint64_t reach = begin;
+  while (reach > 0 && IsMailboxChar(text[reach - 1])) --reach;
+  while (reach < begin && !IsAsciiAlnum(text[reach])) ++reach;
+  for (size_t i = email_index; i-- > 0 && fragments_[i].begin >= reach;) {
+    begin = fragments_[i].begin;
+  }
+  return begin;
+}
+
 int AsciiSegmentor::add_fragments(OmniSegNet* seg_net) {
-  for (const Fragment& fragment : fragments_) {
+  for (size_t i = 0; i < fragments_.size(); ++i) {
+    const Fragment& fragment = fragments_[i];
     if (fragment.type == TYPE_SPLIT) continue;
     uint64_t begin = ascii_begin_pos_ + fragment.begin;
     uint64_t length = fragment.end - fragment.begin;
     int result = 0;
     if (fragment.type == TYPE_URL || fragment.type == TYPE_EMAIL || fragment.type == TYPE_IP) {
-      result = seg_net->AddPhrase(begin, length, static_cast<int32_t>(fragment.idx));
+      int32_t phrase_id = static_cast<int32_t>(fragment.idx);
+      if (fragment.type == TYPE_URL) {
+        phrase_id = kUrlPhraseIdx;
+        length = UrlPhraseEnd(i) - fragment.begin;
+      } else if (fragment.type == TYPE_EMAIL) {
+        phrase_id = kEmailPhraseIdx;
+        uint64_t mailbox = EmailPhraseBegin(i);
+        length = EmailPhraseEnd(i) - mailbox;
+        begin = ascii_begin_pos_ + mailbox;
+      }
+      result = seg_net->AddPhrase(begin, length, phrase_id);
       if (result >= 0) {
         if (fragment.type == TYPE_URL) {
           result = add_term_in_url(seg_net, fragment);

@@ -110,6 +110,11 @@ class AsciiSegmentor {
   bool IsText(const Fragment& fragment, const char* text) const;
 
   int add_fragments(OmniSegNet* seg_net);
+  // Where the URL and e-mail phrases really end and begin (the patterns
+  // stop short of them).
+  uint64_t UrlPhraseEnd(size_t url_index) const;
+  uint64_t EmailPhraseBegin(size_t email_index) const;
+  uint64_t EmailPhraseEnd(size_t email_index) const;
   int add_term(OmniSegNet* seg_net, uint64_t begin, uint64_t end, int type, int location);
   int add_term_in_url(OmniSegNet* seg_net, const Fragment& fragment);
   int add_term_in_email(OmniSegNet* seg_net, const Fragment& fragment);

@@ -23,6 +23,8 @@ const unsigned char kTagNoun = 16;
 const unsigned char kTagPerson = 17;
 const unsigned char kTagLocation = 20;
 const unsigned char kTagOrganization = 21;
+const unsigned char kTagUrl = 50;    // "www"
+const unsigned char kTagEmail = 52;  // "email"
 
 // 32 entries, doubling below 128; beyond that the arrays grow by half, not
 // by a fixed step, so a huge call costs amortised constant time per word.
@@ -237,6 +239,8 @@ bool OmniSegResSaver::SaveMixPhrase(size_t node_pos, size_t& len) {
   switch (phrase->phrase_attribute_idx) {
     case kLocationPhraseIdx: token->pos = kTagLocation; break;
     case kPersonPhraseIdx: token->pos = kTagPerson; break;
+    case kUrlPhraseIdx: token->pos = kTagUrl; break;
+    case kEmailPhraseIdx: token->pos = kTagEmail; break;
     default: token->pos = kTagNoun; break;
   }
   len = phrase->phrase_len;
@@ -265,7 +269,11 @@ const OmniPhraseItem* OmniSegResSaver::GetMaxLenPhrase(size_t node_pos) const {
   if (longest == nullptr) return nullptr;
   int32_t id = longest->phrase_attribute_idx;
   if (id == kOrganizationPhraseIdx) return nullptr;
-  if (id == kPersonPhraseIdx || id == kLocationPhraseIdx) return longest;
+  // URLs and e-mail addresses are shown whole whatever else they contain.
+  if (id == kPersonPhraseIdx || id == kLocationPhraseIdx || id == kUrlPhraseIdx ||
+      id == kEmailPhraseIdx) {
+    return longest;
+  }
   bool reportable = id >= kReservedIdBase || IsReportableCorePhrase(id);
   if (reportable && !IsAmbiguousPhrase(node_pos, longest->phrase_len)) return longest;
   return nullptr;

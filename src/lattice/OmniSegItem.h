@@ -14,6 +14,9 @@ const int32_t kPersonPhraseIdx = 100000010;
 const int32_t kLocationPhraseIdx = 100000012;
 const int32_t kOrganizationPhraseIdx = 100000013;
 const int32_t kDatePhraseIdx = 100000023;
+// URLs and e-mail addresses found in ASCII runs.
+const int32_t kUrlPhraseIdx = 100000030;
+const int32_t kEmailPhraseIdx = 100000031;
 
 struct OmniSegItem {
   enum UnDictTermType : int32_t {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/BatchSegmenter.h"
+#include "lattice/OmniSegItem.h"
 
 namespace zorvseg_tools {
 
@@ -14,6 +15,15 @@ size_t Utf8Chars(const char* text, size_t len) {
     if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++chars;
   }
   return chars;
+}
+
+// "url" and "email" for the phrases of the ASCII segmentor, the entity
+// kind for entities, "phrase" for dictionary phrases.
+const char* PhraseType(int cls) {
+  if (cls == new_seg::kUrlPhraseIdx) return "url";
+  if (cls == new_seg::kEmailPhraseIdx) return "email";
+  const char* entity = EntityName(cls);
+  return entity != nullptr ? entity : "phrase";
 }
 
 void AppendNumberField(const char* name, size_t value, std::string* out) {
@@ -99,7 +109,7 @@ void JsonLine::AddPhrases(new_seg::HANDLE handle) {
     phrases_.append("{\"text\":");
     AppendJsonString(phrase->word, phrase->wlen, &phrases_);
     phrases_.append(",\"type\":\"");
-    phrases_.append(entity != nullptr ? entity : "phrase");
+    phrases_.append(PhraseType(phrase->cls));
     phrases_.push_back('"');
     AppendNumberField("start", start, &phrases_);
     AppendNumberField("end", end, &phrases_);
