@@ -196,7 +196,7 @@ class Formats(unittest.TestCase):
             self.assertRegex(entity, r"/(PER|LOC|ORG|DATE)$")
 
 
-class UrlsAndEmailAddresses(unittest.TestCase):
+class UrlsEmailAddressesAndPunctuation(unittest.TestCase):
     TEXT = "访问https://example.com/a?b=1#top，或写信给foo.bar@mail.com，谢谢"
     URL, MAIL = "https://example.com/a?b=1#top", "foo.bar@mail.com"
 
@@ -219,6 +219,24 @@ class UrlsAndEmailAddresses(unittest.TestCase):
         words, mix, phrases = self.streams("--ascii", "simple")
         self.assertEqual((mix, phrases), (words, []))
         self.assertIn("https", words)
+
+    def test_full_width_punctuation_never_joins_an_ascii_word(self):
+        # "，" and the others become "," etc.; in whole mode they still end
+        # a word, unless they stand between digits, while "," typed as such
+        # stays inside one.
+        text = "写信给foo.bar@mail.com，访问a.com/x?b=1！abc；Wi-Fi,e.g.：x．y？共１２．５元\n"
+        whole = seg("--ascii", "whole", stdin=text.encode()).stdout.decode().split()
+        self.assertEqual(whole[:13], ["写信", "给", "foo.bar@mail.com", ",", "访问", "a.com/x?b=1",
+                                      "!", "abc", ";", "Wi-Fi,e.g.", ":", "x", "."])
+        self.assertIn("12.5", whole)
+        for ascii_mode in ("full", "simple", "whole", "lm", "lm-pinyin"):
+            for fmt in ("words", "mix"):
+                out = seg("--ascii", ascii_mode, "--format", fmt, stdin=text.encode()).stdout
+                words = out.decode().split()
+                with self.subTest(ascii_mode=ascii_mode, fmt=fmt):
+                    for mark in ",!;:?":
+                        self.assertIn(mark, words)
+                    self.assertFalse([w for w in words if len(w) > 1 and w[-1] in ",!;:?"])
 
     def test_json_names_url_and_email_phrases(self):
         out = seg("--format", "json", stdin=(self.TEXT + "\n").encode()).stdout.decode()

@@ -10,6 +10,7 @@
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
 #include "text/AsciiChar.h"
+#include "text/SentenceNormalizer.h"
 
 namespace new_seg {
 
@@ -558,7 +559,7 @@ uint64_t AsciiSegmentor::UrlPhraseEnd(size_t url_index) const {
   if (!goes_on && !HasUrlPath(text + url.begin, url.end - url.begin)) return end;
   uint64_t reach = end;
   int open_parentheses = 0;
-  while (reach < ascii_len_ && IsUrlChar(text[reach])) {
+  while (reach < ascii_len_ && IsUrlChar(text[reach]) && !IsHalvedPunctuation(reach)) {
     open_parentheses += text[reach] == '(' ? 1 : text[reach] == ')' ? -1 : 0;
     ++reach;
   }
@@ -582,8 +583,8 @@ uint64_t AsciiSegmentor::EmailPhraseEnd(size_t email_index) const {
   const char* text = run();
   uint64_t end = fragments_[email_index].end;
   uint64_t reach = end;
-  while (reach < ascii_len_ && (IsAsciiAlnum(text[reach]) || text[reach] == '.' ||
-                                text[reach] == '-')) {
+  while (reach < ascii_len_ && (IsAsciiAlnum(text[reach]) || text[reach] == '-' ||
+                                (text[reach] == '.' && !IsHalvedPunctuation(reach)))) {
     ++reach;
   }
   while (reach > end && !IsAsciiAlnum(text[reach - 1])) --reach;
@@ -597,7 +598,9 @@ uint64_t AsciiSegmentor::EmailPhraseBegin(size_t email_index) const {
   const char* text = run();
   uint64_t begin = fragments_[email_index].begin;
   uint64_t reach = begin;
-  while (reach > 0 && IsMailboxChar(text[reach - 1])) --reach;
+  while (reach > 0 && IsMailboxChar(text[reach - 1]) && !IsHalvedPunctuation(reach - 1)) {
+    --reach;
+  }
   while (reach < begin && !IsAsciiAlnum(text[reach])) ++reach;
   for (size_t i = email_index; i-- > 0 && fragments_[i].begin >= reach;) {
     begin = fragments_[i].begin;
@@ -661,18 +664,35 @@ int AsciiSegmentor::segment_in_simple(const char* s, size_t len, size_t ascii_be
   return add_fragments(seg_net);
 }
 
+bool AsciiSegmentor::IsHalvedPunctuation(size_t offset) const {
+  const char* text = run();
+  char c = text[offset];
+  if (normalizer_ == nullptr || c == '\0' || std::strchr(",;:.!?", c) == nullptr ||
+      !normalizer_->WasFullWidth(ascii_begin_pos_ + offset)) {
+    return false;
+  }
+  // Between digits it is a decimal point, a thousands separator or a clock's colon.
+  bool between_digits = offset > 0 && offset + 1 < ascii_len_ && IsAsciiDigit(text[offset - 1]) &&
+                        IsAsciiDigit(text[offset + 1]);
+  return !between_digits;
+}
+
+// Cut at spaces and tabs, and around sentence punctuation that was
+// full-width: "foo@bar.com，" is an address and a comma.
 int AsciiSegmentor::segment_in_whole(const char* s, size_t len, size_t ascii_begin_pos,
                                      size_t ascii_len, OmniSegNet* seg_net) {
   StoreCall(s, len, ascii_begin_pos, ascii_len);
   const char* text = run();
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  auto separator = [&](size_t i) {
+    return text[i] == ' ' || text[i] == '\t' || IsHalvedPunctuation(i);
+  };
   size_t begin = 0;
   while (begin < ascii_len) {
     size_t end = begin + 1;
-    if (!blank(text[begin])) {
-      while (end < ascii_len && !blank(text[end])) ++end;
+    if (!separator(begin)) {
+      while (end < ascii_len && !separator(end)) ++end;
     }
-    fragments_.push_back({begin, end, 0, blank(text[begin]) ? TYPE_SEG : TYPE_JOIN});
+    fragments_.push_back({begin, end, 0, separator(begin) ? TYPE_SEG : TYPE_JOIN});
     begin = end;
   }
   return add_fragments(seg_net);

@@ -22,6 +22,7 @@ namespace new_seg {
 
 class OmniSegNet;
 class SegMode;
+class SentenceNormalizer;
 
 class AsciiSegmentor {
  public:
@@ -74,6 +75,10 @@ class AsciiSegmentor {
   int segment_in_whole(const char* s, size_t len, size_t ascii_begin_pos, size_t ascii_len,
                        OmniSegNet* seg_net);
 
+  // The normaliser of the sentences segmented (none: no byte counts as
+  // converted from full width).
+  void set_normalizer(const SentenceNormalizer* normalizer) { normalizer_ = normalizer; }
+
   // The fragments the last call recorded.
   const std::vector<Fragment>& fragments() const { return fragments_; }
   // Writes "[piece] " per fragment and a line end.
@@ -120,7 +125,13 @@ class AsciiSegmentor {
   int add_term_in_email(OmniSegNet* seg_net, const Fragment& fragment);
   int add_split_terms(OmniSegNet* seg_net, uint64_t begin, uint64_t end, int text_type);
 
+  // Sentence punctuation that the normaliser made half-width (at an offset
+  // of the run), other than between digits: it ends an ASCII word like the
+  // full-width mark it was.
+  bool IsHalvedPunctuation(size_t offset) const;
+
   SegMode* seg_mode_;
+  const SentenceNormalizer* normalizer_ = nullptr;
   // The last sentences handed to segment, oldest first from cache_head_,
   // printed when a call fails. The strings keep their capacity.
   static const size_t kCacheSize = 15;

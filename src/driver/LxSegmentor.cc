@@ -23,7 +23,9 @@ LxSegmentor::LxSegmentor(int seg_mode_value)
       sentence_normalizer_(&seg_mode_, kSegNetCapacity),
       seg_net_adjuster_(&seg_net_, &sentence_normalizer_),
       span_map_(&encode_converter_, &sentence_normalizer_),
-      seg_res_saver_(&seg_net_, &seg_mode_, &sentence_normalizer_, &span_map_) {}
+      seg_res_saver_(&seg_net_, &seg_mode_, &sentence_normalizer_, &span_map_) {
+  seg_net_builder_.set_normalizer(&sentence_normalizer_);
+}
 
 LxSegmentor::~LxSegmentor() { free(utf_to_gbk_buf_); }
 

@@ -32,6 +32,11 @@ class OmniSegNetBuilder {
 
   bool Init();
   void Clear();
+  // The normaliser whose text Build is given (tells the ASCII segmentor
+  // which punctuation was full-width).
+  void set_normalizer(const SentenceNormalizer* normalizer) {
+    ascii_segmentor_.set_normalizer(normalizer);
+  }
   // 0 on success; -1 for a sentence longer than the lattice, an
   // uninitialised builder or a full buffer; -2 when the ASCII segmentor fails.
   int Build(const char* sentence, size_t len);

@@ -46,6 +46,11 @@ class SentenceNormalizer {
   size_t SourcePos(size_t normalized_pos) const {
     return shrunk_ ? source_pos_[normalized_pos] : normalized_pos;
   }
+  // Whether the byte at a position of the normalised text was a full-width
+  // character of the sentence.
+  bool WasFullWidth(size_t normalized_pos) const {
+    return shrunk_ && source_pos_[normalized_pos + 1] - source_pos_[normalized_pos] == 2;
+  }
 
  private:
   // source_pos receives, for each output byte and for the end, the

@@ -9,6 +9,10 @@ namespace zorvseg_tools {
 
 namespace {
 
+// Characters of a piece without words (the spans count them otherwise):
+// every byte that does not continue a sequence starts one. Stray
+// continuation bytes, which the spans count one each, are too rare in a
+// piece that failed to matter.
 size_t Utf8Chars(const char* text, size_t len) {
   size_t chars = 0;
   for (size_t i = 0; i < len; ++i) {
@@ -68,7 +72,8 @@ void JsonLine::AddPiece(new_seg::HANDLE handle, const char* text, size_t len) {
   AddWords(handle);
   AddPhrases(handle);
   AddMixWords(handle);
-  line_chars_ += Utf8Chars(text, len);
+  // The basic words cover the piece: the last one ends where it does.
+  line_chars_ = word_end_.empty() ? line_chars_ + Utf8Chars(text, len) : word_end_.back();
 }
 
 void JsonLine::SkipPiece(const char* text, size_t len) { line_chars_ += Utf8Chars(text, len); }
@@ -78,17 +83,18 @@ void JsonLine::AddWords(new_seg::HANDLE handle) {
   shown_before_.assign(1, words_shown_);
   word_start_.clear();
   word_end_.clear();
-  size_t offset = line_chars_;
   for (size_t i = 0; i < count; ++i) {
-    const new_seg::token_t* token = new_seg::LxGetBasicTokenAt(handle, static_cast<int32_t>(i));
-    size_t start = offset;
-    offset += Utf8Chars(token->word, token->wlen);
+    int32_t index = static_cast<int32_t>(i);
+    const new_seg::token_t* token = new_seg::LxGetBasicTokenAt(handle, index);
+    const new_seg::token_span_t* span = new_seg::LxGetBasicSpanAt(handle, index);
+    size_t start = line_chars_ + span->char_begin;
+    size_t end = line_chars_ + span->char_end;
     word_start_.push_back(start);
-    word_end_.push_back(offset);
+    word_end_.push_back(end);
     if (!IsWhiteSpaceWord(token->word, token->wlen, false)) {
       OpenWordMember(*token, &words_);
       AppendNumberField("start", start, &words_);
-      AppendNumberField("end", offset, &words_);
+      AppendNumberField("end", end, &words_);
       words_.push_back('}');
       ++words_shown_;
     }
@@ -131,15 +137,14 @@ void JsonLine::AddPhrases(new_seg::HANDLE handle) {
 
 void JsonLine::AddMixWords(new_seg::HANDLE handle) {
   size_t count = new_seg::LxGetMixWordCnt(handle);
-  size_t offset = line_chars_;
   for (size_t i = 0; i < count; ++i) {
-    const new_seg::token_t* token = new_seg::LxGetMixTokenAt(handle, static_cast<int32_t>(i));
-    size_t start = offset;
-    offset += Utf8Chars(token->word, token->wlen);
+    int32_t index = static_cast<int32_t>(i);
+    const new_seg::token_t* token = new_seg::LxGetMixTokenAt(handle, index);
     if (IsWhiteSpaceWord(token->word, token->wlen, false)) continue;
+    const new_seg::token_span_t* span = new_seg::LxGetMixSpanAt(handle, index);
     OpenWordMember(*token, &mix_);
-    AppendNumberField("start", start, &mix_);
-    AppendNumberField("end", offset, &mix_);
+    AppendNumberField("start", line_chars_ + span->char_begin, &mix_);
+    AppendNumberField("end", line_chars_ + span->char_end, &mix_);
     mix_.push_back('}');
   }
 }
