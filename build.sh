@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake g++ make python3 libgtest-dev libbenchmark-dev swig python3-dev
-          opencc libopencc-data golang-github-mozillazg-go-pinyin-dev rime-essay pkgconf)
+          opencc libopencc-data golang-github-mozillazg-go-pinyin-dev rime-essay pkgconf
+          python3-distributed)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do

@@ -12,7 +12,8 @@ install(TARGETS zorvseg_shared EXPORT zorvsegTargets
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h")
 install(TARGETS zorvseg zorvseg-build zorvseg-train RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/zorvseg-eval DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/zorvseg-eval ${CMAKE_BINARY_DIR}/bin/zorvseg-dask
+        DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Build trees made before the data directory held data only may still have
 # CMake's files in it.
 install(DIRECTORY ${ZORVSEG_DATA_DIR}/ DESTINATION ${ZORVSEG_INSTALL_DATA_DIR}
