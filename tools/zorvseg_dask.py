@@ -203,7 +203,8 @@ def main(argv=None):
     except (OSError, RuntimeError, ValueError) as error:
         print(f"zorvseg-dask: {error}", file=sys.stderr)
         return 1
-    print(f"zorvseg-dask: {count} files segmented into {args.out_dir}", file=sys.stderr)
+    print(f"zorvseg-dask: {count} file{'' if count == 1 else 's'} segmented into {args.out_dir}",
+          file=sys.stderr)
     return 0
 
 
