@@ -68,6 +68,7 @@ class Install(unittest.TestCase):
 
     def test_layout_and_data_directory_of_data_files_only(self):
         for name in ("bin/zorvseg", "bin/zorvseg-build", "bin/zorvseg-train", "bin/zorvseg-eval",
+                     "bin/zorvseg-dask",
                      "include/zorvseg.h", "include/zorvseg_types.h", "include/zorvseg_mode.h",
                      "share/zorvseg/core_dict.dat", "share/zorvseg/NOTICE",
                      "share/doc/libzorvseg/LICENSE", f"{ARGS.libdir}/cmake/zorvseg/zorvsegConfig.cmake",
