@@ -72,15 +72,6 @@ std::vector<std::string> TwoByteCharacters(const std::string& gb) {
   return out;
 }
 
-bool HasFourByteCharacter(const std::string& gb) {
-  for (size_t pos = 0; pos < gb.size();) {
-    size_t len = new_seg::GbCharLen(gb.data(), pos, gb.size());
-    if (len == 4) return true;
-    pos += len;
-  }
-  return false;
-}
-
 }  // namespace
 
 std::vector<CorpusEntity> CorpusEntities(const CorpusSentence& sentence,

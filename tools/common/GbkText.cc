@@ -97,6 +97,15 @@ bool ReadFileAsGbk(const std::string& path, InputEncoding encoding,
   return true;
 }
 
+bool HasFourByteCharacter(const std::string& gb) {
+  for (size_t pos = 0; pos < gb.size();) {
+    size_t len = new_seg::GbCharLen(gb.data(), pos, gb.size());
+    if (len == 4) return true;
+    pos += len;
+  }
+  return false;
+}
+
 std::vector<size_t> CharacterEnds(const std::string& gb) {
   std::vector<size_t> ends{0};
   for (size_t i = 0; i < gb.size();) {

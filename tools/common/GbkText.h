@@ -23,6 +23,9 @@ bool Utf8LineToGbk(const std::string& utf8, std::string* gbk);
 // Converts GBK text to UTF-8; false when it holds bytes GBK does not map.
 bool GbkToUtf8Text(const std::string& gbk, std::string* utf8);
 
+// True when GB18030 text holds a four-byte character (one outside GBK).
+bool HasFourByteCharacter(const std::string& gb);
+
 // Character boundaries of GB18030 text: 0, then the end of each character.
 std::vector<size_t> CharacterEnds(const std::string& gb);
 

@@ -29,15 +29,6 @@ const size_t kMaxSplitLength = 255;
 const size_t kMaxJoinedTokens = 4;
 const size_t kMaxJoinedBytes = 16;
 
-bool HasFourByteCharacter(const std::string& gb) {
-  for (size_t i = 0; i < gb.size();) {
-    size_t len = new_seg::GbCharLen(gb.data(), i, gb.size());
-    if (len == 4) return true;
-    i += len;
-  }
-  return false;
-}
-
 bool HasAsciiByte(const std::string& gb) {
   for (unsigned char c : gb) {
     if (c < 0x80) return true;
