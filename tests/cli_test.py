@@ -351,6 +351,26 @@ class Trainer(unittest.TestCase):
                           stdin="研究生命三十万\n".encode()).stdout.decode()
             self.assertEqual(out, "研究/v 生命/n 三十万/m\n")
 
+    def test_open_verbs_with_complements_the_corpus_writes_apart_are_left_out(self):
+        with tempfile.TemporaryDirectory() as d:
+            corpus = os.path.join(d, "corpus.txt")
+            with open(corpus, "w", encoding="utf-8") as f:
+                # 起来 after five verbs, no verb ending in it; 提出 is a verb
+                # of its own, so 出 is not a complement written apart.
+                for i, verb in enumerate(("站", "跑", "跳", "唱", "笑")):
+                    f.write(f"20990101-01-001-00{i}/m  他/r  {verb}/v  起来/v  提出/v  "
+                            "意见/n  。/w\n")
+                f.write("20990101-01-001-009/m  他/r  抬/v  头/n  。/w\n")
+            open_list = os.path.join(d, "open.txt")
+            with open(open_list, "w", encoding="utf-8") as f:
+                f.write("抬起来\t5000\n抬出\t5000\n")
+            proc = train(corpus, d, "--open-words", open_list, "--open-scale", "1")
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            self.assertRegex(proc.stdout.decode(),
+                             r"open words: 1 added .* 1 verbs with complements written apart")
+            out = zorvseg("--data", d, stdin="他抬起来\n".encode()).stdout.decode()
+            self.assertEqual(out, "他 抬 起来\n")
+
     def test_numbers_take_the_units_the_corpus_writes_with_them(self):
         with tempfile.TemporaryDirectory() as d:
             corpus = os.path.join(d, "corpus.txt")

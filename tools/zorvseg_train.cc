@@ -195,9 +195,10 @@ void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::Lexi
          l.compounds_as_words, l.long_compounds);
   printf("open words: %zu added (left out: %zu already in the corpus, %zu written across "
          "word ends there, %zu likelier as corpus words, %zu compounds of corpus words, %zu "
-         "single characters, ASCII or count 0)\n",
+         "single characters, ASCII or count 0, %zu verbs with complements written apart "
+         "there)\n",
          l.open_words, l.open_known, l.open_conflicts, l.open_cheaper_split, l.open_compounds,
-         l.open_skipped);
+         l.open_skipped, l.open_verb_complements);
   printf("own words: %zu added (left out: %zu already in the corpus, %zu written across word "
          "ends there)\n",
          l.own_words, l.own_known, l.own_conflicts);

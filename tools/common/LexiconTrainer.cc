@@ -103,8 +103,10 @@ void LexiconTrainer::Count(const std::vector<CorpusSentence>& sentences) {
       phrase.splits = splits;
       ++phrase.count;
     }
+    verb_complements_.Count(keys, sentences[s].tokens);
     sentences_.push_back(std::move(keys));
   }
+  verb_complements_.Finish();
 }
 
 void LexiconTrainer::AddOpenWords(const std::vector<ListedWord>& words, double scale) {
@@ -123,6 +125,7 @@ void LexiconTrainer::AddOpenWords(const std::vector<ListedWord>& words, double s
   stats_.open_conflicts = DropWrittenAcrossWordEnds(open_counts_);
   DropOpenWordsCheaperSplit();
   DropOpenCompounds();
+  DropVerbComplements();
   stats_.open_words = open_counts_.size();
 }
 
@@ -282,6 +285,17 @@ void LexiconTrainer::DropOpenCompounds() {
     if (IsCompoundOfCorpusWords(it->first)) {
       it = open_counts_.erase(it);
       ++stats_.open_compounds;
+    } else {
+      ++it;
+    }
+  }
+}
+
+void LexiconTrainer::DropVerbComplements() {
+  for (auto it = open_counts_.begin(); it != open_counts_.end();) {
+    if (verb_complements_.WrittenApart(it->first)) {
+      it = open_counts_.erase(it);
+      ++stats_.open_verb_complements;
     } else {
       ++it;
     }

@@ -17,6 +17,7 @@
 #include "common/NumberClassTrainer.h"
 #include "common/OpenWordList.h"
 #include "common/TrainingCorpus.h"
+#include "common/VerbComplementFilter.h"
 
 namespace zorvseg_tools {
 
@@ -35,6 +36,7 @@ struct LexiconStats {
   size_t open_conflicts = 0;    // strings the corpus writes across word ends
   size_t open_cheaper_split = 0;  // strings the corpus words make more likely
   size_t open_compounds = 0;    // strings made of several longer corpus words
+  size_t open_verb_complements = 0;  // verbs with complements the corpus writes apart
   size_t own_words = 0;         // own-list words added
   size_t own_known = 0;         // own-list words the corpus already has
   size_t own_conflicts = 0;     // own-list strings the corpus writes across word ends
@@ -85,6 +87,7 @@ class LexiconTrainer {
   size_t DropWrittenAcrossWordEnds(std::map<std::string, double>& candidates) const;
   void DropOpenWordsCheaperSplit();
   void DropOpenCompounds();
+  void DropVerbComplements();
   bool IsCompoundOfCorpusWords(const std::string& word) const;
   struct PairHistory {
     double total = 0;  // pairs starting with the word
@@ -105,6 +108,7 @@ class LexiconTrainer {
 
   int32_t normalise_mode_;
   NumberClassTrainer numbers_;
+  VerbComplementFilter verb_complements_;
   std::map<std::string, size_t> word_counts_;  // number classes for numbers
   std::set<std::string> corpus_words_;         // normalised, as written
   std::map<std::string, PhraseCount> phrase_counts_;
