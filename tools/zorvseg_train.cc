@@ -235,6 +235,9 @@ int Run(const Options& o) {
   }
   zorvseg_tools::LexiconTrainer trainer(o.mode);
   trainer.Count(corpus.sentences());
+  zorvseg_tools::PosTrainer pos;
+  pos.Count(corpus.sentences(), trainer);
+  trainer.AddTagOnlyEntries(pos.LastCharacterKeys());
   if (!o.open_words.empty()) {
     zorvseg_tools::OpenWordList list;
     if (!list.Read(o.open_words)) return 1;
@@ -267,8 +270,6 @@ int Run(const Options& o) {
     fprintf(stderr, "zorvseg-train: cannot build %s0..3\n", ngram_base.c_str());
     return 1;
   }
-  zorvseg_tools::PosTrainer pos;
-  pos.Count(corpus.sentences(), trainer);
   pos.GuessTags(trainer.OpenWords(), trainer.own_tags());
   std::string tag_source;
   if (pos.has_tags()) {

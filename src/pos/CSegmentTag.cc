@@ -4,10 +4,12 @@
 #include <cstring>
 #include <new>
 
+#include "dict/CoreDict.h"
 #include "lattice/OmniSegItem.h"
 #include "lattice/OmniSegNet.h"
 #include "text/SentenceNormalizer.h"
 #include "text/AsciiChar.h"
+#include "text/Gb18030.h"
 
 namespace new_seg {
 
@@ -157,10 +159,26 @@ void CSegmentTag::_get_ids_from_seg_net(OmniSegNet* seg_net,
       kind = AdjustKind(reinterpret_cast<const unsigned char*>(text) + item->term_begin_pos,
                         item->term_len, kind);
     }
-    m_SegResult[mSegResultLen] = static_cast<uint32_t>(item->term_attribute_idx);
+    uint32_t id = static_cast<uint32_t>(item->term_attribute_idx);
+    if (id == 0 && kind == OmniSegItem::TYPE_CJK && inside_text) {
+      id = LastCharacterClass(text + item->term_begin_pos, item->term_len);
+    }
+    m_SegResult[mSegResultLen] = id;
     m_SegType[mSegResultLen] = kind;
     ++mSegResultLen;
   }
+}
+
+uint32_t CSegmentTag::LastCharacterClass(const char* word, size_t len) {
+  size_t last = 0, characters = 0;
+  for (size_t pos = 0; pos < len; pos += GbCharLen(word, pos, len), ++characters) last = pos;
+  if (characters < 2 || len - last > 4) return 0;
+  char key[5] = {kLastCharacterMarker};
+  std::memcpy(key + 1, word + last, len - last);
+  int id = CoreDict::ExactMatchSearch(key, len - last + 1);
+  // Only an entry the model has tags for.
+  if (id <= 0 || static_cast<uint32_t>(id) > mMaxID || m_pIDtoIndex[id] < 0) return 0;
+  return static_cast<uint32_t>(id);
 }
 
 CSegmentTag::CandidateList CSegmentTag::_get_candidates(size_t word) const {

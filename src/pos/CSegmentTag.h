@@ -34,6 +34,13 @@ class CSegmentTag {
   static constexpr uint8_t kTagPunctuation = 34;  // "w"
   static constexpr uint8_t kTagSentenceStart = 49;
 
+  // A word of two or more characters that the dictionary does not hold
+  // ("红嫂" given as a word) is tagged like the rare words ending in the
+  // same character: the model lists their tags under the dictionary entry
+  // made of this marker and that character ("S嫂"). Segmentation text is
+  // always lower case, so such entries never match text.
+  static constexpr char kLastCharacterMarker = 'S';
+
   CSegmentTag() = default;
   virtual ~CSegmentTag() = default;
   CSegmentTag(const CSegmentTag&) = delete;
@@ -63,6 +70,8 @@ class CSegmentTag {
   };
 
   void _get_ids_from_seg_net(OmniSegNet* seg_net, SentenceNormalizer* sentence_normalizer);
+  // The id of the last-character entry of an unknown word, or 0.
+  static uint32_t LastCharacterClass(const char* word, size_t len);
   void do_pos_tag(bool use_ne);
   void get_pos_tag_result(OmniSegNet* seg_net);
   // The candidates of word `word`: fixed by its kind, its own list, or the

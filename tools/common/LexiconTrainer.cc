@@ -129,6 +129,10 @@ void LexiconTrainer::AddOpenWords(const std::vector<ListedWord>& words, double s
   stats_.open_words = open_counts_.size();
 }
 
+void LexiconTrainer::AddTagOnlyEntries(const std::vector<std::string>& keys) {
+  tag_only_entries_.insert(tag_only_entries_.end(), keys.begin(), keys.end());
+}
+
 void LexiconTrainer::AddOwnWords(const std::vector<ListedWord>& words) {
   std::map<std::string, double> own;
   std::map<std::string, std::string> tags;
@@ -360,6 +364,7 @@ std::string LexiconTrainer::LexiconText() {
   }
   for (const auto& entry : open_counts_) lines.emplace(entry.first, std::to_string(kWordType));
   for (const std::string& key : numbers_.JoinerKeys()) lines[key] = std::to_string(kWordType);
+  for (const std::string& key : tag_only_entries_) lines[key] = std::to_string(kWordType);
   stats_.words = word_counts_.size() - stats_.mostly_split - stats_.single_ascii;
   std::string text;
   for (const auto& [term, fields] : lines) text += term + "\t" + fields + "\n";

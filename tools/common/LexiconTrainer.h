@@ -60,6 +60,9 @@ class LexiconTrainer {
   // unless the corpus has them or writes them across a word end; the other
   // checks of open words are meant for lists of unknown quality.
   void AddOwnWords(const std::vector<ListedWord>& words);
+  // Entries that text never matches and that only carry tags (see
+  // CSegmentTag's last-character entries).
+  void AddTagOnlyEntries(const std::vector<std::string>& keys);
   // Tags the own lists gave, by normalised word.
   const std::map<std::string, std::string>& own_tags() const { return own_tags_; }
   // The text lexicon (GB18030 bytes) in the core dictionary's format.
@@ -115,6 +118,7 @@ class LexiconTrainer {
   std::map<std::string, size_t> split_counts_;
   std::map<std::string, double> open_counts_;  // normalised, scaled; own words too
   std::map<std::string, std::string> own_tags_;
+  std::vector<std::string> tag_only_entries_;
   std::vector<std::vector<std::string>> sentences_;  // lexicon keys
   std::unordered_map<std::string, std::string> normalised_;
   LexiconStats stats_;

@@ -5,6 +5,7 @@
 
 #include "common/GbkText.h"
 #include "common/LexiconTrainer.h"
+#include "pos/CSegmentTag.h"
 
 namespace zorvseg_tools {
 
@@ -93,6 +94,7 @@ void PosTrainer::Count(const std::vector<CorpusSentence>& sentences, LexiconTrai
       previous = tag;
     }
   }
+  CountFeatureTags();
 }
 
 // ln P(unknown | tag), estimated from the tags of the words seen once,
@@ -173,7 +175,6 @@ void PosTrainer::GuessTags(const std::vector<std::string>& words,
                            const std::map<std::string, std::string>& given_tags) {
   TagDistribution prior = RareWordTags();
   if (prior.empty()) return;
-  CountFeatureTags();
   for (const std::string& word : words) {
     if (word.empty() || emissions_.count(word) > 0) continue;
     auto given = given_tags.find(word);
@@ -191,26 +192,43 @@ void PosTrainer::GuessTags(const std::vector<std::string>& words,
     TagDistribution length = FeatureTags(length_tags_, LengthClass(span.count), prior);
     // The two characters and the length as independent evidence.
     TagDistribution combined;
-    double total = 0;
-    for (const auto& [tag, p] : prior) {
-      combined[tag] = first[tag] * last[tag] * length[tag] / (p * p);
-      total += combined[tag];
-    }
-    // ln P(word | tag) up to a constant, which does not matter: the weights
-    // of one word are only compared with each other.
-    std::vector<std::pair<std::string, double>> weights;
-    for (const auto& [tag, p] : combined) {
-      if (p / total < kLeastGuess) continue;
-      weights.push_back({tag, std::log(p / total / static_cast<double>(tag_counts_.at(tag)))});
-    }
+    for (const auto& [tag, p] : prior) combined[tag] = first[tag] * last[tag] * length[tag] / (p * p);
+    std::vector<std::pair<std::string, double>> weights = GuessWeights(combined);
     if (weights.empty()) continue;
-    std::sort(weights.begin(), weights.end(), [&](const auto& a, const auto& b) {
-      if (combined[a.first] != combined[b.first]) return combined[a.first] > combined[b.first];
-      return TagRank(a.first) < TagRank(b.first);
-    });
     guessed_[word] = std::move(weights);
     ++stats_.guessed_words;
   }
+  for (const auto& entry : last_character_tags_) {
+    std::string key = new_seg::CSegmentTag::kLastCharacterMarker + entry.first;
+    guessed_[key] = GuessWeights(FeatureTags(last_character_tags_, entry.first, prior));
+  }
+}
+
+std::vector<std::string> PosTrainer::LastCharacterKeys() const {
+  std::vector<std::string> keys;
+  for (const auto& entry : last_character_tags_) {
+    keys.push_back(new_seg::CSegmentTag::kLastCharacterMarker + entry.first);
+  }
+  return keys;
+}
+
+// ln P(word | tag) up to a constant, which does not matter: the weights of
+// one word are only compared with each other. Tags below kLeastGuess of the
+// (unnormalised) distribution are left out; the likeliest come first.
+std::vector<std::pair<std::string, double>> PosTrainer::GuessWeights(
+    const TagDistribution& tags) const {
+  double total = 0;
+  for (const auto& entry : tags) total += entry.second;
+  std::vector<std::pair<std::string, double>> weights;
+  for (const auto& [tag, p] : tags) {
+    if (p / total < kLeastGuess) continue;
+    weights.push_back({tag, std::log(p / total / static_cast<double>(tag_counts_.at(tag)))});
+  }
+  std::sort(weights.begin(), weights.end(), [&](const auto& a, const auto& b) {
+    if (tags.at(a.first) != tags.at(b.first)) return tags.at(a.first) > tags.at(b.first);
+    return TagRank(a.first) < TagRank(b.first);
+  });
+  return weights;
 }
 
 std::string PosTrainer::SourceText() const {

@@ -33,10 +33,14 @@ class PosTrainer {
 
   // Words are normalised by the lexicon trainer, so they match its lexicon.
   void Count(const std::vector<CorpusSentence>& sentences, LexiconTrainer& lexicon);
+  // The entries whose tags words without an entry take by their last
+  // character ("S嫂"; see CSegmentTag), for the lexicon. Valid after Count.
+  std::vector<std::string> LastCharacterKeys() const;
   bool has_tags() const { return stats_.tagged_tokens > 0; }
   // Words the lexicon holds without a tagged token (GB18030, normalised)
   // take the tag their list gave or get tags guessed from their first and
-  // last characters and their length.
+  // last characters and their length; the last-character entries get the
+  // tags of the rare words ending in their character.
   void GuessTags(const std::vector<std::string>& words,
                  const std::map<std::string, std::string>& given_tags);
   // The model source (GB18030 words) in the tag-model compiler's format.
@@ -50,6 +54,7 @@ class PosTrainer {
   static TagDistribution FeatureTags(const std::map<std::string, TagDistribution>& table,
                                      const std::string& feature, const TagDistribution& prior);
   TagDistribution RareWordTags() const;
+  std::vector<std::pair<std::string, double>> GuessWeights(const TagDistribution& tags) const;
   void CountFeatureTags();
 
   std::map<std::string, std::map<std::string, size_t>> emissions_;  // word -> tag -> count
