@@ -371,6 +371,21 @@ class Trainer(unittest.TestCase):
             out = zorvseg("--data", d, stdin="他抬起来\n".encode()).stdout.decode()
             self.assertEqual(out, "他 抬 起来\n")
 
+    def test_unknown_words_are_tagged_like_rare_words_with_their_last_character(self):
+        with tempfile.TemporaryDirectory() as d:
+            corpus = os.path.join(d, "corpus.txt")
+            verbs = ("跑步", "跳舞", "唱歌", "读书", "写字", "画画", "游泳", "爬山")
+            nouns = ("演员", "队员", "职员", "学员", "海员")
+            with open(corpus, "w", encoding="utf-8") as f:
+                for i, (verb, noun) in enumerate(zip(verbs, nouns + nouns)):
+                    f.write(f"20990101-01-001-00{i}/m  他/r  {verb}/v  ，/w  {noun}/n  好/a  。/w\n")
+            self.assertEqual(train(corpus, d, "--pos-passes", "0").returncode, 0)
+            out = zorvseg("--data", d, "--presegmented", "--format", "pos",
+                          stdin="他 乘务员 好\n他 滑冰\n".encode()).stdout.decode()
+            self.assertEqual(out, "他/r 乘务员/n 好/a\n他/r 滑冰/v\n")
+            for bad in (("--pos-passes", "-1"), ("--pos-passes", "x"), ("--pos-rate", "0")):
+                self.assertEqual(train(corpus, d, *bad).returncode, 2, bad)
+
     def test_numbers_take_the_units_the_corpus_writes_with_them(self):
         with tempfile.TemporaryDirectory() as d:
             corpus = os.path.join(d, "corpus.txt")

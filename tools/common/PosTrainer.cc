@@ -5,6 +5,7 @@
 
 #include "common/GbkText.h"
 #include "common/LexiconTrainer.h"
+#include "common/TagPerceptron.h"
 #include "pos/CSegmentTag.h"
 
 namespace zorvseg_tools {
@@ -77,24 +78,96 @@ std::string PosTrainer::MapCorpusTag(const std::string& tag, bool* known, bool* 
 void PosTrainer::Count(const std::vector<CorpusSentence>& sentences, LexiconTrainer& lexicon) {
   for (const CorpusSentence& sentence : sentences) {
     std::string previous = kStart;
+    tagged_sentences_.emplace_back();
     for (const CorpusToken& token : sentence.tokens) {
       if (token.tag.empty()) {
         ++stats_.untagged_tokens;
         previous = kStart;
+        tagged_sentences_.emplace_back();
         continue;
       }
       bool known = false, mapped = false;
       std::string tag = MapCorpusTag(token.tag, &known, &mapped);
       if (mapped) ++stats_.mapped_tags[token.tag];
       if (!known) ++stats_.unknown_tags[token.tag];
-      ++emissions_[lexicon.LexiconKey(token.word)][tag];
+      std::string word = lexicon.LexiconKey(token.word);
+      ++emissions_[word][tag];
       ++tag_counts_[tag];
       ++transitions_[{previous, tag}];
       ++stats_.tagged_tokens;
+      auto number = word_numbers_.emplace(word, static_cast<uint32_t>(word_numbers_.size()));
+      if (number.second) numbered_words_.push_back(word);
+      tagged_sentences_.back().push_back({number.first->second, static_cast<int>(TagRank(tag))});
       previous = tag;
     }
   }
   CountFeatureTags();
+}
+
+std::map<std::string, PosTrainer::WeightedTags> PosTrainer::EstimatedEmissions() const {
+  std::map<std::string, WeightedTags> lists;
+  for (const auto& [word, counts] : emissions_) {
+    std::vector<std::pair<std::string, size_t>> ranked(counts.begin(), counts.end());
+    // Ties go to the more frequent tag, then to the tag table's order.
+    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+      if (a.second != b.second) return a.second > b.second;
+      return TagRank(a.first) < TagRank(b.first);
+    });
+    WeightedTags& list = lists[word];
+    for (const auto& [tag, count] : ranked) {
+      double p = static_cast<double>(count) / static_cast<double>(tag_counts_.at(tag));
+      list.push_back({tag, std::log(p)});
+    }
+  }
+  return lists;
+}
+
+// ln P(tag | previous tag), with add-one smoothing, for every previous tag
+// the corpus has.
+std::map<std::pair<std::string, std::string>, double> PosTrainer::EstimatedTransitions() const {
+  std::map<std::string, size_t> from_totals;
+  for (const auto& [pair, count] : transitions_) from_totals[pair.first] += count;
+  std::map<std::pair<std::string, std::string>, double> weights;
+  for (const auto& [from, total] : from_totals) {
+    for (const char* to : kTags) {
+      auto seen = transitions_.find({from, to});
+      double count = seen == transitions_.end() ? 0.0 : static_cast<double>(seen->second);
+      weights[{from, to}] = std::log((count + 1.0) / (static_cast<double>(total) + kTagCount));
+    }
+  }
+  return weights;
+}
+
+void PosTrainer::TrainWeights(size_t passes, double rate) {
+  emission_weights_ = EstimatedEmissions();
+  transition_weights_ = EstimatedTransitions();
+  if (passes == 0 || numbered_words_.empty()) return;
+  TagPerceptron perceptron(kTagCount);
+  for (const std::string& word : numbered_words_) {
+    std::vector<std::pair<int, double>> candidates;
+    for (const auto& [tag, weight] : emission_weights_.at(word)) {
+      candidates.push_back({static_cast<int>(TagRank(tag)), weight});
+    }
+    perceptron.AddWord(candidates);
+  }
+  auto tag_number = [](const std::string& tag) {
+    return tag == kStart ? static_cast<int>(kTagCount) : static_cast<int>(TagRank(tag));
+  };
+  for (const auto& [pair, weight] : transition_weights_) {
+    perceptron.SetTransition(tag_number(pair.first), tag_number(pair.second), weight);
+  }
+  for (std::vector<std::pair<uint32_t, int>>& sentence : tagged_sentences_) {
+    perceptron.AddSentence(std::move(sentence));
+  }
+  tagged_sentences_.clear();
+  stats_.wrong_in_last_pass = perceptron.Train(passes, rate);
+  for (size_t number = 0; number < numbered_words_.size(); ++number) {
+    WeightedTags& list = emission_weights_.at(numbered_words_[number]);
+    for (size_t k = 0; k < list.size(); ++k) list[k].second = perceptron.Emission(number, k);
+  }
+  for (auto& [pair, weight] : transition_weights_) {
+    weight = perceptron.Transition(tag_number(pair.first), tag_number(pair.second));
+  }
 }
 
 // ln P(unknown | tag), estimated from the tags of the words seen once,
@@ -234,32 +307,18 @@ std::vector<std::pair<std::string, double>> PosTrainer::GuessWeights(
 std::string PosTrainer::SourceText() const {
   std::string text = "# part-of-speech model estimated by zorvseg-train\n";
   text += "default-transition " + FixedDecimal(std::log(1.0 / kTagCount)) + "\n";
-  std::map<std::string, size_t> from_totals;
-  for (const auto& [pair, count] : transitions_) from_totals[pair.first] += count;
   std::vector<std::string> from_tags{kStart};
   for (const char* tag : kTags) from_tags.push_back(tag);
   for (const std::string& from : from_tags) {
-    auto total = from_totals.find(from);
-    if (total == from_totals.end()) continue;
     for (const char* to : kTags) {
-      auto seen = transitions_.find({from, to});
-      double count = seen == transitions_.end() ? 0.0 : static_cast<double>(seen->second);
-      double p = (count + 1.0) / (static_cast<double>(total->second) + kTagCount);
-      text += "transition " + from + " " + to + " " + FixedDecimal(std::log(p)) + "\n";
+      auto weight = transition_weights_.find({from, to});
+      if (weight == transition_weights_.end()) continue;
+      text += "transition " + from + " " + to + " " + FixedDecimal(weight->second) + "\n";
     }
   }
-  for (const auto& [word, counts] : emissions_) {
-    std::vector<std::pair<std::string, size_t>> ranked(counts.begin(), counts.end());
-    // Ties go to the more frequent tag, then to the tag table's order.
-    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
-      if (a.second != b.second) return a.second > b.second;
-      return TagRank(a.first) < TagRank(b.first);
-    });
+  for (const auto& [word, weights] : emission_weights_) {
     text += "word " + word;
-    for (const auto& [tag, count] : ranked) {
-      double p = static_cast<double>(count) / static_cast<double>(tag_counts_.at(tag));
-      text += " " + tag + ":" + FixedDecimal(std::log(p));
-    }
+    for (const auto& [tag, weight] : weights) text += " " + tag + ":" + FixedDecimal(weight);
     text += "\n";
   }
   for (const auto& [word, weights] : guessed_) {

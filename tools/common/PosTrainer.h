@@ -6,6 +6,7 @@
 #define ZORVSEG_TOOLS_COMMON_POSTRAINER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ struct PosStats {
   size_t given_words = 0;    // lexicon words tagged by their list
   std::map<std::string, size_t> mapped_tags;   // corpus typos and their counts
   std::map<std::string, size_t> unknown_tags;  // tags taken as "n"
+  size_t wrong_in_last_pass = 0;  // tokens the refined model still tags wrong
 };
 
 class PosTrainer {
@@ -43,12 +45,19 @@ class PosTrainer {
   // tags of the rare words ending in their character.
   void GuessTags(const std::vector<std::string>& words,
                  const std::map<std::string, std::string>& given_tags);
+  // The weights of the model: the estimates above, refined by `passes`
+  // passes of the averaged perceptron over the corpus (none: estimates
+  // only). Call before SourceText.
+  void TrainWeights(size_t passes, double rate);
   // The model source (GB18030 words) in the tag-model compiler's format.
   std::string SourceText() const;
   const PosStats& stats() const { return stats_; }
 
  private:
   using TagDistribution = std::map<std::string, double>;
+  using WeightedTags = std::vector<std::pair<std::string, double>>;
+  std::map<std::string, WeightedTags> EstimatedEmissions() const;
+  std::map<std::pair<std::string, std::string>, double> EstimatedTransitions() const;
   std::vector<std::pair<std::string, double>> UnknownWordTags() const;
   static size_t TimesSeen(const std::map<std::string, size_t>& counts);
   static TagDistribution FeatureTags(const std::map<std::string, TagDistribution>& table,
@@ -65,6 +74,12 @@ class PosTrainer {
   std::map<std::string, TagDistribution> last_character_tags_;
   std::map<std::string, TagDistribution> length_tags_;  // key: characters, "5" for 5+
   std::map<std::string, std::vector<std::pair<std::string, double>>> guessed_;
+  // Tagged corpus sentences: word numbers (into numbered_words_) and tags.
+  std::map<std::string, uint32_t> word_numbers_;
+  std::vector<std::string> numbered_words_;
+  std::vector<std::vector<std::pair<uint32_t, int>>> tagged_sentences_;
+  std::map<std::string, WeightedTags> emission_weights_;
+  std::map<std::pair<std::string, std::string>, double> transition_weights_;
   PosStats stats_;
 };
 
