@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/CrfTrainerCommand.h"
 #include "common/EntityTrainerCommand.h"
 #include "common/LexiconTrainer.h"
 #include "common/ManifestWriter.h"
@@ -52,6 +53,8 @@ const char kUsage[] =
     "       zorvseg-train entities [options] CORPUS OUT_DIR\n"
     "                         (ne_dict.dat and the CRF's training sequences;\n"
     "                         zorvseg-train entities --help)\n"
+    "       zorvseg-train crf [options] TRAIN.tsv TEMPLATES.txt OUT.dat\n"
+    "                         (a CRF model; zorvseg-train crf --help)\n"
     "\n"
     "Trains core_dict.dat, ngram.dat0..3 and, from a tagged corpus, tag_info.dat\n"
     "of the data directory OUT_DIR from CORPUS, through the library's own build\n"
@@ -331,6 +334,9 @@ int Run(const Options& o) {
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "entities") {
     return zorvseg_tools::RunEntityTrainer(argc - 1, argv + 1);
+  }
+  if (argc > 1 && std::string(argv[1]) == "crf") {
+    return zorvseg_tools::RunCrfTrainerCommand(argc - 1, argv + 1);
   }
   Options options;
   int parsed = ParseOptions(argc, argv, options);
