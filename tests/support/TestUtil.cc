@@ -109,7 +109,7 @@ void WriteDataDir(const TempDir& dir, const std::vector<std::string>& lexicon_li
 }
 
 // Labels a name character of code 1 followed by one or two of code 2 as a
-// person (data/ne_model.txt is the same model).
+// person (tests/entities/ne_model.txt is the same model).
 const char kTinyNameModel[] =
     "xsize\t3\nlabel\tO\nlabel\tB-PER\nlabel\tI-PER\nlabel\tE-PER\n"
     "template\tU00:%x[0,1]\ntemplate\tU01:%x[-1,1]/%x[0,1]\n"
