@@ -17,6 +17,7 @@ namespace new_seg {
 Darts::DoubleArrayImpl<int>* NGram::trie_impl_pt_ = nullptr;
 std::size_t NGram::max_order_ = 0;
 std::vector<float> NGram::backed_off_costs_;
+NGramPairTable NGram::pair_table_;
 
 namespace {
 
@@ -207,6 +208,31 @@ bool NGram::UnInit() {
   delete[] trie_impl_pt_;
   trie_impl_pt_ = nullptr;
   std::vector<float>().swap(backed_off_costs_);
+  pair_table_.Clear();
+  return true;
+}
+
+bool NGram::BuildPairTable(std::size_t word_count) {
+  pair_table_.Clear();
+  if (trie_impl_pt_ == nullptr) return false;
+  std::vector<uint32_t> single_values;
+  if (!pair_table_.Build(trie_impl_pt_, trie_num_, word_count, _EncodeKey, &single_values)) {
+    // Only a damaged or foreign table gets here; lookups stay correct, only slower.
+    std::fprintf(stderr, "%s: too many word pairs to lay out for the search; using the tries\n",
+                 kWhat);
+    CacheBackedOffCosts(word_count);
+    return false;
+  }
+  // The walk met every single word on the way: the backed-off costs come
+  // with it.
+  std::vector<float> costs(word_count + 1);
+  costs[0] = LookedUpBackedOffCost(0);
+  for (std::size_t id = 1; id <= word_count; ++id) {
+    costs[id] = single_values[id] == NGramPairTable::kNoValue
+                    ? UnseenCost() + BackoffPenalty()
+                    : CostFromBits(static_cast<int>(single_values[id])) + BackoffPenalty();
+  }
+  backed_off_costs_.swap(costs);
   return true;
 }
 
@@ -308,8 +334,19 @@ bool NGram::PairCost(int32_t previous, int32_t id, float* cost) {
 // the first of them, so every pair of one first word shares that prefix.
 constexpr std::size_t kFirstWordBytes = 4;
 
+// A history is a trie node (below 2^32), kTableHistory (the pair table
+// covers the word; kHasPairs when some pair starts with it), or
+// kNoPairHistory.
+namespace {
+const int64_t kTableHistory = int64_t{1} << 62;
+const int64_t kHasPairs = int64_t{1} << 61;
+}
+
 int64_t NGram::PairHistory(int32_t previous) {
   if (trie_impl_pt_ == nullptr || previous == 0) return kNoPairHistory;
+  if (pair_table_.CoversFirst(previous)) {
+    return kTableHistory | (pair_table_.HasPairs(previous) ? kHasPairs : 0);
+  }
   char key[kKeyBufferSize];
   _EncodeKey(static_cast<uint32_t>(previous), 1, key);
   std::size_t node = 0;
@@ -322,6 +359,10 @@ int64_t NGram::PairHistory(int32_t previous) {
 
 bool NGram::PairCostAfter(int64_t history, int32_t previous, int32_t id, float* cost) {
   if (history == kNoPairHistory || id == 0) return false;
+  if (history & kTableHistory) {
+    if (!pair_table_.CoversSecond(id)) return PairCost(previous, id, cost);
+    return (history & kHasPairs) != 0 && pair_table_.Find(previous, id, cost);
+  }
   char key[kKeyBufferSize];
   std::size_t length =
       _EncodeKey(static_cast<uint32_t>(previous), static_cast<uint32_t>(id), key);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dict/Darts.h"
+#include "dict/NGramPairTable.h"
 
 namespace new_seg {
 
@@ -54,11 +55,18 @@ class NGram {
   // that BackedOffCost reads it from a table (one lookup per lattice edge
   // otherwise). Loading or building a table drops the cache.
   static void CacheBackedOffCosts(std::size_t word_count);
+  // Lays the pairs of words 1..word_count out for the search (see
+  // NGramPairTable); PairHistory and PairCostAfter then read them from there.
+  // Caches the backed-off costs as CacheBackedOffCosts does, also when it
+  // fails because the tries hold more pairs than the table takes (lookups
+  // stay on the tries). Loading or building a table drops both.
+  static bool BuildPairTable(std::size_t word_count);
+  static const NGramPairTable& pair_table() { return pair_table_; }
 
   // PairCost in two steps, for a predecessor scored against many words: the
-  // key bytes of the first word are walked once (PairHistory: the node they
-  // lead to, or kNoPairHistory when no pair starts with that word), then
-  // only the second word's bytes for each pair.
+  // first word is looked up once (PairHistory: its successor list in the
+  // pair table, or the trie node its key bytes lead to, or kNoPairHistory
+  // when no pair starts with that word), then only the second word.
   static constexpr int64_t kNoPairHistory = -1;
   static int64_t PairHistory(int32_t previous);
   static bool PairCostAfter(int64_t history, int32_t previous, int32_t id, float* cost);
@@ -90,6 +98,7 @@ class NGram {
   static Darts::DoubleArrayImpl<int>* trie_impl_pt_;
   static std::size_t max_order_;
   static std::vector<float> backed_off_costs_;  // by id; empty when not cached
+  static NGramPairTable pair_table_;            // empty when not built
 };
 
 }  // namespace new_seg

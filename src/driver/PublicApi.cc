@@ -130,7 +130,7 @@ bool LxInitSeg(const char* data_path) {
       return false;
     }
   }
-  NGram::CacheBackedOffCosts(static_cast<size_t>(CoreDict::GetSize()));
+  NGram::BuildPairTable(static_cast<size_t>(CoreDict::GetSize()));
   LoadedDirectory() = identity;
   return true;
 }
