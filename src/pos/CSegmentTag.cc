@@ -16,6 +16,8 @@ namespace new_seg {
 TagModel* CSegmentTag::mProbDict = nullptr;
 int32_t* CSegmentTag::m_pIDtoIndex = nullptr;
 uint32_t CSegmentTag::mMaxID = 0;
+CSegmentTag::WordTags* CSegmentTag::m_word_tags = nullptr;
+uint32_t CSegmentTag::m_word_tags_size = 0;
 
 namespace {
 
@@ -100,6 +102,38 @@ bool CSegmentTag::Init(const char* tag_dict_file) {
   mProbDict = model;
   m_pIDtoIndex = id_to_index;
   mMaxID = max_id;
+  BuildWordTags();
+  return true;
+}
+
+// Without the table (ids too many, or no memory) the tagger reads the
+// record index: slower, same tags.
+bool CSegmentTag::BuildWordTags() {
+  if (mMaxID >= kWordTagsIds) return false;
+  uint32_t size = mMaxID + 1;
+  WordTags* table = new (std::nothrow) WordTags[size]();
+  if (table == nullptr) return false;
+  for (uint32_t id = 0; id < size; ++id) {
+    int32_t index = m_pIDtoIndex[id];
+    if (index < 0) continue;
+    // Lists were checked at load time to end within 53 entries.
+    uint32_t start = mProbDict->m_word_info[static_cast<size_t>(index)].m_pos_sidx;
+    const uint8_t* tags = &mProbDict->m_Pos[start];
+    size_t count = 0;
+    while (tags[count] != 0) ++count;
+    WordTags& entry = table[id];
+    entry.count = static_cast<uint8_t>(count);
+    if (count > kInlineTags) {
+      entry.start = start;
+      continue;
+    }
+    for (size_t k = 0; k < count; ++k) {
+      entry.tags[k] = tags[k];
+      entry.weights[k] = mProbDict->m_PosProb[start + k];
+    }
+  }
+  m_word_tags = table;
+  m_word_tags_size = size;
   return true;
 }
 
@@ -109,6 +143,9 @@ bool CSegmentTag::UnInit() {
   delete[] m_pIDtoIndex;
   m_pIDtoIndex = nullptr;
   mMaxID = 0;
+  delete[] m_word_tags;
+  m_word_tags = nullptr;
+  m_word_tags_size = 0;
   return true;
 }
 
@@ -163,6 +200,9 @@ void CSegmentTag::_get_ids_from_seg_net(OmniSegNet* seg_net,
     if (id == 0 && kind == OmniSegItem::TYPE_CJK && inside_text) {
       id = LastCharacterClass(text + item->term_begin_pos, item->term_len);
     }
+    // The entries are read word after word by do_pos_tag: fetch them all
+    // now so that their cache misses overlap.
+    if (const WordTags* entry = WordTagsOf(id)) __builtin_prefetch(entry);
     m_SegResult[mSegResultLen] = id;
     m_SegType[mSegResultLen] = kind;
     ++mSegResultLen;
@@ -195,6 +235,11 @@ CSegmentTag::CandidateList CSegmentTag::_get_candidates(size_t word) const {
       return {kTagNounList, kZeroWeight, 1};
   }
   uint32_t id = m_SegResult[word];
+  if (const WordTags* entry = WordTagsOf(id)) {
+    if (entry->count == 0) return {kPosTemp, kPosTempProb, sizeof(kPosTemp)};
+    if (entry->count <= kInlineTags) return {entry->tags, entry->weights, entry->count};
+    return {&mProbDict->m_Pos[entry->start], &mProbDict->m_PosProb[entry->start], entry->count};
+  }
   int32_t index = id <= mMaxID ? m_pIDtoIndex[id] : -1;
   if (index >= 0) {
     // Lists were checked at load time to end within 53 entries.

@@ -80,9 +80,31 @@ class CSegmentTag {
   // Candidate `CurPosID` of word `CurID`, from the lists do_pos_tag chose.
   uint8_t _get_pos(size_t CurID, size_t CurPosID) const;
 
+  // A word's candidate tags and weights in one 16-byte entry, four to a
+  // cache line, instead of an index, a record and two list arrays: the
+  // tagger reads one entry per word. Lists longer than kInlineTags stay in
+  // the model and the entry holds where they start.
+  static constexpr size_t kInlineTags = 3;
+  struct WordTags {
+    uint8_t count;  // 0: no list of its own
+    uint8_t tags[kInlineTags];
+    union {
+      float weights[kInlineTags];  // count <= kInlineTags
+      uint32_t start;              // longer lists: index into the model's lists
+    };
+  };
+  // Ids beyond this many have no entry and go through the record index.
+  static constexpr uint32_t kWordTagsIds = 1u << 22;
+  static bool BuildWordTags();
+  static const WordTags* WordTagsOf(uint32_t id) {
+    return id < m_word_tags_size ? &m_word_tags[id] : nullptr;
+  }
+
   static TagModel* mProbDict;
   static int32_t* m_pIDtoIndex;  // mMaxID + 1 entries, -1 for an id without a record
   static uint32_t mMaxID;
+  static WordTags* m_word_tags;  // by id, for ids below m_word_tags_size
+  static uint32_t m_word_tags_size;
 
   uint32_t m_SegResult[MAX_WORD_LEN] = {};  // word identifiers of the sentence
   uint32_t m_SegType[MAX_WORD_LEN] = {};    // word kinds of the sentence
