@@ -23,6 +23,7 @@
 
 #include "dict/DartsBuilder.h"
 #include "dict/DartsUnit.h"
+#include "dict/HugePageAllocator.h"
 
 namespace Darts {
 
@@ -56,7 +57,7 @@ class DoubleArrayImpl {
     Details::DoubleArrayBuilder builder(progress_func);
     builder.build(keyset);
 
-    unit_type* units = new (std::nothrow) unit_type[builder.size()];
+    unit_type* units = AllocateUnits(builder.size());
     if (units == nullptr) {
       ZS_TRIE_THROW("failed to resize pool: std::bad_alloc");
     }
@@ -159,7 +160,7 @@ class DoubleArrayImpl {
   std::size_t total_size() const { return size_ * sizeof(unit_type); }
 
   void clear() {
-    delete[] buf_;
+    new_seg::FreeLarge(buf_, size_ * sizeof(unit_type));
     buf_ = nullptr;
     array_ = nullptr;
     size_ = 0;
@@ -267,6 +268,11 @@ class DoubleArrayImpl {
     return PerStep().Traverse(Bytes(key), node_pos, key_pos, length);
   }
 
+  // Units live in huge pages where the kernel allows: every search reads
+  // them at random.
+  static unit_type* AllocateUnits(std::size_t count) {
+    return static_cast<unit_type*>(new_seg::AllocateLarge(count * sizeof(unit_type)));
+  }
   void Adopt(unit_type* units, std::size_t count) {
     clear();
     buf_ = units;
@@ -284,12 +290,12 @@ class DoubleArrayImpl {
     }
     if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) return -1;
     std::size_t count = size / sizeof(unit_type);
-    unit_type* units = new (std::nothrow) unit_type[count]();
+    unit_type* units = AllocateUnits(count);
     if (units == nullptr) {
       ZS_TRIE_THROW("failed to open double-array: std::bad_alloc");
     }
     if (std::fread(units, sizeof(unit_type), count, file) != count) {
-      delete[] units;
+      new_seg::FreeLarge(units, count * sizeof(unit_type));
       return -1;
     }
     Adopt(units, count);

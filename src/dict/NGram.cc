@@ -337,10 +337,6 @@ constexpr std::size_t kFirstWordBytes = 4;
 // A history is a trie node (below 2^32), kTableHistory (the pair table
 // covers the word; kHasPairs when some pair starts with it), or
 // kNoPairHistory.
-namespace {
-const int64_t kTableHistory = int64_t{1} << 62;
-const int64_t kHasPairs = int64_t{1} << 61;
-}
 
 int64_t NGram::PairHistory(int32_t previous) {
   if (trie_impl_pt_ == nullptr || previous == 0) return kNoPairHistory;

@@ -68,8 +68,19 @@ class NGram {
   // pair table, or the trie node its key bytes lead to, or kNoPairHistory
   // when no pair starts with that word), then only the second word.
   static constexpr int64_t kNoPairHistory = -1;
+  // A history that the pair table covers, with some pair starting there.
+  static constexpr int64_t kTableHistory = int64_t{1} << 62;
+  static constexpr int64_t kHasPairs = int64_t{1} << 61;
+  static constexpr int64_t kTablePairs = kTableHistory | kHasPairs;
   static int64_t PairHistory(int32_t previous);
   static bool PairCostAfter(int64_t history, int32_t previous, int32_t id, float* cost);
+  // Starts fetching what PairCostAfter will read, so that the cache misses
+  // of many pairs overlap.
+  static void PrefetchPair(int64_t history, int32_t previous, int32_t id) {
+    if (history >= 0 && (history & kTablePairs) == kTablePairs && pair_table_.CoversSecond(id)) {
+      pair_table_.Prefetch(previous, id);
+    }
+  }
 
   // Cost of word id after history[0] (history_len 1), or of id alone.
   static float GetNGram(int32_t id, const int32_t* history,

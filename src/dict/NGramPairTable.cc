@@ -255,7 +255,7 @@ void NGramPairTable::Lay(std::size_t word_count, const std::vector<Pair>& pairs)
 void NGramPairTable::Clear() {
   word_count_ = 0;
   pair_count_ = 0;
-  std::vector<Slot>().swap(slots_);
+  std::vector<Slot, HugePageAllocator<Slot>>().swap(slots_);
   std::vector<uint64_t>().swap(has_pairs_);
   mask_ = 0;
   shift_ = 64;

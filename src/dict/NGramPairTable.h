@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dict/Darts.h"
+#include "dict/HugePageAllocator.h"
 
 namespace new_seg {
 
@@ -66,6 +67,12 @@ class NGramPairTable {
     }
   }
 
+  // Starts fetching the slot where a pair's probe begins.
+  void Prefetch(int32_t first, int32_t second) const {
+    __builtin_prefetch(&slots_[Home(Key(static_cast<uint32_t>(first),
+                                        static_cast<uint32_t>(second)))]);
+  }
+
   // Most pairs a table takes (12 bytes a slot, at most half the slots used).
   static constexpr std::size_t kMaxPairs = std::size_t{1} << 22;
   static constexpr int32_t kSentenceStart = 100000001;
@@ -89,7 +96,7 @@ class NGramPairTable {
 
   std::size_t word_count_ = 0;
   std::size_t pair_count_ = 0;
-  std::vector<Slot> slots_;         // a power of two of them
+  std::vector<Slot, HugePageAllocator<Slot>> slots_;  // a power of two of them
   std::size_t mask_ = 0;
   unsigned shift_ = 64;
   std::vector<uint64_t> has_pairs_;  // bit per first id; bit 0: the sentence start

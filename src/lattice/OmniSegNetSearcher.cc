@@ -56,9 +56,10 @@ int OmniSegNetSearcher::FindOptimalPath() {
   head->set_optimal_weight(0.0f);
   int result = head->AddTerm(0, 0, kSentenceStartIdx, OmniSegItem::TYPE_SEG);
   if (result < 0) return result;
-  SetPairHistories(head);
+  for (size_t i = 0; i < size; ++i) SetPairHistories(seg_net_->GetSegNode(i));
 
   for (size_t i = 1; i < size; ++i) {
+    if (i + kPrefetchAhead < size) PrefetchPairs(i + kPrefetchAhead);
     OmniSegNode* node = seg_net_->GetSegNode(i);
     if (!node->is_candidate_seg_node()) continue;
     node->set_optimal_weight(FLT_MAX);
@@ -90,9 +91,23 @@ int OmniSegNetSearcher::FindOptimalPath() {
         node->set_optimal_item_idx(k);
       }
     }
-    SetPairHistories(node);
   }
   return 0;
+}
+
+// The pair costs of a node a few positions ahead are fetched while this one
+// is scored: their cache misses overlap instead of following one another.
+void OmniSegNetSearcher::PrefetchPairs(size_t pos) const {
+  const OmniSegNode* node = seg_net_->GetSegNode(pos);
+  for (size_t k = 0; k < node->seg_item_size(); ++k) {
+    const OmniSegItem& edge = node->seg_items()[k];
+    const OmniSegNode* start = seg_net_->GetSegNode(edge.term_begin_pos);
+    for (size_t j = 0; j < start->seg_item_size(); ++j) {
+      const OmniSegItem& before = start->seg_items()[j];
+      NGram::PrefetchPair(before.pair_history, before.term_attribute_idx,
+                          edge.term_attribute_idx);
+    }
+  }
 }
 
 // Each edge is the predecessor of every edge that starts where it ends: its

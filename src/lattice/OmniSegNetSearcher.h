@@ -28,6 +28,8 @@ class OmniSegNetSearcher {
   static constexpr size_t kWeightDiscountsLen = 8;
 
   static void SetPairHistories(OmniSegNode* node);
+  void PrefetchPairs(size_t pos) const;
+  static constexpr size_t kPrefetchAhead = 4;
 
   OmniSegNet* seg_net_;
   size_t weight_discounts_len_ = kWeightDiscountsLen;

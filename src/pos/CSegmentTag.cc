@@ -5,6 +5,7 @@
 #include <new>
 
 #include "dict/CoreDict.h"
+#include "dict/HugePageAllocator.h"
 #include "lattice/OmniSegItem.h"
 #include "lattice/OmniSegNet.h"
 #include "text/SentenceNormalizer.h"
@@ -111,8 +112,9 @@ bool CSegmentTag::Init(const char* tag_dict_file) {
 bool CSegmentTag::BuildWordTags() {
   if (mMaxID >= kWordTagsIds) return false;
   uint32_t size = mMaxID + 1;
-  WordTags* table = new (std::nothrow) WordTags[size]();
+  WordTags* table = static_cast<WordTags*>(AllocateLarge(size * sizeof(WordTags)));
   if (table == nullptr) return false;
+  std::memset(static_cast<void*>(table), 0, size * sizeof(WordTags));
   for (uint32_t id = 0; id < size; ++id) {
     int32_t index = m_pIDtoIndex[id];
     if (index < 0) continue;
@@ -143,7 +145,7 @@ bool CSegmentTag::UnInit() {
   delete[] m_pIDtoIndex;
   m_pIDtoIndex = nullptr;
   mMaxID = 0;
-  delete[] m_word_tags;
+  FreeLarge(m_word_tags, m_word_tags_size * sizeof(WordTags));
   m_word_tags = nullptr;
   m_word_tags_size = 0;
   return true;
