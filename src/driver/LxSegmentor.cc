@@ -85,20 +85,25 @@ bool LxSegmentor::SegmentSentence(const char* sentence, size_t len) {
   const char* normalized = sentence_normalizer_.Normalize(sentence, len, normalized_len);
   if (normalized == nullptr) return false;
   span_map_.MapSentence(sentence, len);
+  if (last_stage_ == Stage::kNormalize) return true;
   seg_net_.Clear();
   if (seg_mode_.is_single_word()) {
     if (!seg_single_word_.Segment(normalized, normalized_len)) return false;
   } else {
     if (seg_net_builder_.Build(normalized, normalized_len) < 0) return false;
+    if (last_stage_ == Stage::kBuild) return true;
     if (seg_net_searcher_.Search() < 0) return false;
     if (seg_net_adjuster_.AdjustOptimalPath() < 0) return false;
   }
+  if (last_stage_ == Stage::kSearch) return true;
   if (seg_mode_.is_pos_tag()) {
     seg_tag_.pos_tag(&seg_net_, &sentence_normalizer_, seg_mode_.is_ne_name());
   }
+  if (last_stage_ == Stage::kTag) return true;
   if (seg_mode_.is_ne_name()) {
     ner_.NameEntityRecognite(normalized, normalized_len, seg_mode_, &seg_net_);
   }
+  if (last_stage_ == Stage::kEntities) return true;
   return seg_res_saver_.Save(static_cast<int>(charset_));
 }
 
@@ -116,6 +121,7 @@ bool LxSegmentor::segment(const char* text, size_t len, size_t charset) {
   }
   charset_ = charset;
   span_map_.Start(input, input_len, charset == kCharsetUtf8, text, len);
+  if (last_stage_ == Stage::kConvert) return true;
   sentence_spliter_.SetText(text, len);
   size_t sentence_len = 0;
   while (const char* sentence = sentence_spliter_.GetNextSentence(sentence_len)) {

@@ -32,6 +32,12 @@ class LxSegmentor {
   bool Init();
   void Clear();
   bool segment(const char* text, size_t len, size_t charset);
+
+  // The stages of a call, in order. A benchmark may stop every call after
+  // one of them to see what the stages before it cost; calls then succeed
+  // with whatever results the stages made (none before kSave).
+  enum class Stage { kConvert, kNormalize, kBuild, kSearch, kTag, kEntities, kSave };
+  void set_last_stage(Stage stage) { last_stage_ = stage; }
   void ResetSegMode(int32_t seg_mode_value) { seg_mode_.set_seg_mode_value(seg_mode_value); }
 
   size_t GetBasicResCount() const { return seg_res_saver_.basic_tokens_size(); }
@@ -78,6 +84,7 @@ class LxSegmentor {
   size_t utf_to_gbk_buf_capacity_ = 0;
   size_t utf_to_gbk_buf_size_ = 0;
   size_t charset_ = 0;
+  Stage last_stage_ = Stage::kSave;
   bool inited_ = false;
 };
 
