@@ -21,10 +21,6 @@ bool OmniSegNet::Init() {
   return true;
 }
 
-OmniSegNode* OmniSegNet::GetSegNode(size_t pos) const {
-  if (!inited_ || pos >= seg_net_capacity_) return nullptr;
-  return &seg_net_[pos];
-}
 
 OmniSegNode* OmniSegNet::GetSegNode(size_t begin, size_t len) {
   size_t pos = begin + len;

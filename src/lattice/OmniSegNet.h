@@ -18,7 +18,10 @@ class OmniSegNet {
 
   bool Init();
   // The node at pos, or null when not initialised or pos is out of range.
-  OmniSegNode* GetSegNode(size_t pos) const;
+  OmniSegNode* GetSegNode(size_t pos) const {
+    if (!inited_ || pos >= seg_net_capacity_) return nullptr;
+    return &seg_net_[pos];
+  }
   // The node at begin + len; grows the size to cover it.
   OmniSegNode* GetSegNode(size_t begin, size_t len);
 
