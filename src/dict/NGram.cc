@@ -353,12 +353,10 @@ int64_t NGram::PairHistory(int32_t previous) {
   return static_cast<int64_t>(node);
 }
 
-bool NGram::PairCostAfter(int64_t history, int32_t previous, int32_t id, float* cost) {
+bool NGram::UncoveredPairCostAfter(int64_t history, int32_t previous, int32_t id,
+                                   float* cost) {
   if (history == kNoPairHistory || id == 0) return false;
-  if (history & kTableHistory) {
-    if (!pair_table_.CoversSecond(id)) return PairCost(previous, id, cost);
-    return (history & kHasPairs) != 0 && pair_table_.Find(previous, id, cost);
-  }
+  if (history & kTableHistory) return PairCost(previous, id, cost);
   char key[kKeyBufferSize];
   std::size_t length =
       _EncodeKey(static_cast<uint32_t>(previous), static_cast<uint32_t>(id), key);
@@ -367,13 +365,6 @@ bool NGram::PairCostAfter(int64_t history, int32_t previous, int32_t id, float* 
   if (value < 0) return false;
   *cost = CostFromBits(value);
   return true;
-}
-
-float NGram::BackedOffCost(int32_t id) {
-  if (id >= 0 && static_cast<std::size_t>(id) < backed_off_costs_.size()) {
-    return backed_off_costs_[static_cast<std::size_t>(id)];
-  }
-  return LookedUpBackedOffCost(id);
 }
 
 float NGram::LookedUpBackedOffCost(int32_t id) {

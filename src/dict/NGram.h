@@ -50,7 +50,12 @@ class NGram {
   // word after many predecessors: the pair's own cost when the table has
   // it, else the word's backed-off cost (the same for every predecessor).
   static bool PairCost(int32_t previous, int32_t id, float* cost);
-  static float BackedOffCost(int32_t id);
+  static float BackedOffCost(int32_t id) {
+    if (id >= 0 && static_cast<std::size_t>(id) < backed_off_costs_.size()) {
+      return backed_off_costs_[static_cast<std::size_t>(id)];
+    }
+    return LookedUpBackedOffCost(id);
+  }
   // Looks up the backed-off cost of every id from 0 to word_count once, so
   // that BackedOffCost reads it from a table (one lookup per lattice edge
   // otherwise). Loading or building a table drops the cache.
@@ -73,7 +78,14 @@ class NGram {
   static constexpr int64_t kHasPairs = int64_t{1} << 61;
   static constexpr int64_t kTablePairs = kTableHistory | kHasPairs;
   static int64_t PairHistory(int32_t previous);
-  static bool PairCostAfter(int64_t history, int32_t previous, int32_t id, float* cost);
+  static bool PairCostAfter(int64_t history, int32_t previous, int32_t id, float* cost) {
+    // The pair table's answers are inline: the search asks for every pair
+    // of its lattice.
+    if (history >= 0 && (history & kTableHistory) != 0 && pair_table_.CoversSecond(id)) {
+      return (history & kHasPairs) != 0 && pair_table_.Find(previous, id, cost);
+    }
+    return UncoveredPairCostAfter(history, previous, id, cost);
+  }
   // Starts fetching what PairCostAfter will read, so that the cache misses
   // of many pairs overlap.
   static void PrefetchPair(int64_t history, int32_t previous, int32_t id) {
@@ -104,6 +116,8 @@ class NGram {
 
  private:
   static bool LookupCost(uint32_t first, uint32_t second, float* cost);
+  static bool UncoveredPairCostAfter(int64_t history, int32_t previous, int32_t id,
+                                     float* cost);
   static float LookedUpBackedOffCost(int32_t id);
 
   static Darts::DoubleArrayImpl<int>* trie_impl_pt_;
