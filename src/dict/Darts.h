@@ -104,6 +104,21 @@ class DoubleArrayImpl {
         });
   }
 
+  // commonPrefixSearch from the root for up to Details::Walker's kMaxBatch
+  // keys of known length, walked side by side (see CommonPrefixBatch).
+  typedef Details::PrefixQuery<value_type> prefix_query_type;
+  void commonPrefixSearchBatch(prefix_query_type* queries, std::size_t n) const {
+    if (__builtin_expect(!StartsOnVerifiedNode(0), 0)) {
+      if (RefusedStart(0)) {
+        for (std::size_t q = 0; q < n; ++q) queries[q].count = 0;
+        return;
+      }
+      PerStep().CommonPrefixBatch(queries, n, 0);
+      return;
+    }
+    Unchecked().CommonPrefixBatch(queries, n, 0);
+  }
+
   // Walks from node_pos over the key bytes from key_pos, updating both after
   // every matched byte. Returns the value of the reached node's key, -1 when
   // no key ends there, or -2 when a byte did not match (key_pos then points

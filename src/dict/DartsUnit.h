@@ -72,6 +72,18 @@ inline bool ChildBlocksInside(const unit_type* units, std::size_t size) {
   return true;
 }
 
+// One key of a batched common-prefix search (Walker::CommonPrefixBatch):
+// the search sets count to the number of prefixes that are keys and stores
+// the values of the first max_results of them.
+template <class T>
+struct PrefixQuery {
+  const char* key;
+  std::size_t length;  // not 0
+  T* results;
+  std::size_t max_results;
+  std::size_t count;
+};
+
 // The walks below are shared by every search. kBounded decides whether a
 // node id is checked against the unit count before it is read: trie files
 // come from disk, and a truncated or corrupted one must not make a lookup
@@ -132,6 +144,47 @@ struct Walker {
       ++count;
     }
     return count;
+  }
+
+  // CommonPrefix for up to kMaxBatch keys at once: the keys take one step
+  // each in turn, so that the reads of different keys, each likely a cache
+  // miss, overlap instead of waiting on one another.
+  static constexpr std::size_t kMaxBatch = 32;
+  template <class T>
+  void CommonPrefixBatch(PrefixQuery<T>* queries, std::size_t n, std::size_t root) const {
+    std::size_t ids[kMaxBatch];
+    unit_type node_units[kMaxBatch];
+    std::size_t done_bytes[kMaxBatch];
+    uint32_t active = 0;
+    for (std::size_t q = 0; q < n && q < kMaxBatch; ++q) {
+      queries[q].count = 0;
+      if (!Inside(root) || queries[q].length == 0) continue;
+      ids[q] = root;
+      node_units[q] = units[root];
+      done_bytes[q] = 0;
+      active |= uint32_t{1} << q;
+    }
+    while (active != 0) {
+      for (uint32_t lanes = active; lanes != 0; lanes &= lanes - 1) {
+        unsigned q = static_cast<unsigned>(__builtin_ctz(lanes));
+        PrefixQuery<T>& query = queries[q];
+        const uchar_type* key = reinterpret_cast<const uchar_type*>(query.key);
+        bool stepped = Step(ids[q], node_units[q], key[done_bytes[q]]);
+        bool ended = !stepped || ++done_bytes[q] == query.length;
+        if (stepped && UnitHasLeaf(node_units[q])) {
+          long value = Terminal(ids[q], node_units[q]);
+          if (value < 0) {
+            ended = true;
+          } else {
+            if (query.count < query.max_results) {
+              query.results[query.count] = static_cast<T>(value);
+            }
+            ++query.count;
+          }
+        }
+        if (ended) active &= ~(uint32_t{1} << q);
+      }
+    }
   }
 
   // Step-wise search: see DoubleArrayImpl::traverse.

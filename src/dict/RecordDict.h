@@ -62,6 +62,13 @@ class RecordDict {
                                         std::size_t maximum, std::size_t node_pos = 0) {
     return file_.CommonPrefixSearch(key, len, results, maximum, node_pos);
   }
+  // CommonPrefixSearch for up to kMaxBatch keys of known length at once,
+  // walked side by side so that their cache misses overlap.
+  typedef typename File::PrefixQuery PrefixQuery;
+  static constexpr std::size_t kMaxBatch = File::kMaxBatch;
+  static void CommonPrefixSearchBatch(PrefixQuery* queries, std::size_t n) {
+    file_.CommonPrefixSearchBatch(queries, n);
+  }
   // Step-wise walk of the trie: raw 0-based value, -1 (no key ends at the
   // node reached) or -2 (a byte did not match).
   static int Traverse(const char* key, std::size_t len, std::size_t* node_pos,

@@ -76,6 +76,11 @@ class RecordDictFile {
   // `maximum` of them, shortest first, go to results.
   std::size_t CommonPrefixSearch(const char* key, std::size_t len, int* results,
                                  std::size_t maximum, std::size_t node_pos) const;
+  // CommonPrefixSearch from the root for several keys side by side (see
+  // Darts' commonPrefixSearchBatch); results are 1-based ids.
+  typedef Darts::DoubleArray::prefix_query_type PrefixQuery;
+  static constexpr std::size_t kMaxBatch = Darts::Details::Walker<false>::kMaxBatch;
+  void CommonPrefixSearchBatch(PrefixQuery* queries, std::size_t n) const;
   // Raw 0-based value, -1 (no key ends at the node reached) or -2 (a byte
   // did not match, or nothing is loaded).
   int Traverse(const char* key, std::size_t len, std::size_t* node_pos,
@@ -185,6 +190,20 @@ std::size_t RecordDictFile<Record>::CommonPrefixSearch(const char* key, std::siz
   std::size_t stored = count < maximum ? count : maximum;
   for (std::size_t i = 0; i < stored; ++i) ++results[i];
   return count;
+}
+
+template <typename Record>
+void RecordDictFile<Record>::CommonPrefixSearchBatch(PrefixQuery* queries, std::size_t n) const {
+  if (trie_ == nullptr) {
+    for (std::size_t q = 0; q < n; ++q) queries[q].count = 0;
+    return;
+  }
+  trie_->commonPrefixSearchBatch(queries, n);
+  for (std::size_t q = 0; q < n; ++q) {
+    std::size_t stored = queries[q].count < queries[q].max_results ? queries[q].count
+                                                                   : queries[q].max_results;
+    for (std::size_t i = 0; i < stored; ++i) ++queries[q].results[i];
+  }
 }
 
 template <typename Record>

@@ -105,36 +105,75 @@ int OmniSegNetBuilder::Build(const char* sentence, size_t len) {
   return EnsureCompletePath(sentence, len);
 }
 
-int OmniSegNetBuilder::BuildOmniSegTable(const char* sentence, size_t len) {
+size_t OmniSegNetBuilder::ScanPast(const char* sentence, size_t len, size_t pos,
+                                   size_t cluster) {
+  if (cluster > 1) {
+    // A character with attached marks also gets edges without them, and
+    // only the base character is consumed: each mark is its own cluster.
+    while (cluster > 4) cluster -= 4;
+    return pos + cluster;
+  }
   const unsigned char* s = reinterpret_cast<const unsigned char*>(sentence);
+  size_t run_end = pos + 1;
+  while (run_end < len && s[run_end] < 0x80) ++run_end;
+  return run_end;
+}
+
+void OmniSegNetBuilder::LookAhead(const char* sentence, size_t len, size_t pos) {
+  look_ahead_size_ = 0;
+  look_ahead_next_ = 0;
+  while (pos < len && look_ahead_size_ < kLookAhead) {
+    size_t cluster = get_next_length(sentence + pos, len - pos);
+    if (cluster > 1) {
+      CoreDict::PrefixQuery& query = look_ahead_[look_ahead_size_];
+      query.key = sentence + pos;
+      query.length = len - pos;
+      query.results = look_ahead_matches_ + look_ahead_size_ * kBatchedMatches;
+      query.max_results = kBatchedMatches;
+      ++look_ahead_size_;
+    }
+    pos = ScanPast(sentence, len, pos, cluster);
+  }
+  CoreDict::CommonPrefixSearchBatch(look_ahead_, look_ahead_size_);
+}
+
+size_t OmniSegNetBuilder::FindMatches(const char* sentence, size_t len, size_t pos,
+                                      size_t free_slots) {
+  int32_t* out = node_items_buffer_ + node_items_buffer_size_;
+  if (look_ahead_next_ == look_ahead_size_) LookAhead(sentence, len, pos);
+  const CoreDict::PrefixQuery& query = look_ahead_[look_ahead_next_++];
+  if (query.key != sentence + pos || query.count > query.max_results) {
+    return CoreDict::CommonPrefixSearch(sentence + pos, len - pos, out, free_slots);
+  }
+  std::copy(query.results, query.results + std::min(query.count, free_slots), out);
+  return query.count;
+}
+
+int OmniSegNetBuilder::BuildOmniSegTable(const char* sentence, size_t len) {
+  look_ahead_size_ = look_ahead_next_ = 0;
   size_t pos = 0;
   while (pos < len) {
     size_t cluster = get_next_length(sentence + pos, len - pos);
     if (cluster > 1) {
       size_t free_slots = node_items_buffer_capacity_ - node_items_buffer_size_;
       if (free_slots == 0) return -1;
-      size_t matches = CoreDict::CommonPrefixSearch(sentence + pos, len - pos,
-                                                    node_items_buffer_ + node_items_buffer_size_,
-                                                    free_slots);
+      size_t matches = FindMatches(sentence, len, pos, free_slots);
       if (matches > free_slots) return -1;
       if (matches == 0) {
         int result = seg_net_->AddTerm(pos, cluster, 0, OmniSegItem::TYPE_CJK);
         if (result < 0) return result;
       }
-      // A character with attached marks also gets edges without them, and
-      // only the base character is consumed: each mark is its own cluster.
-      while (cluster > 4) {
-        cluster -= 4;
-        int result = seg_net_->AddTerm(pos, cluster, 0, OmniSegItem::TYPE_CJK);
+      for (size_t shorter = cluster; shorter > 4;) {
+        shorter -= 4;
+        int result = seg_net_->AddTerm(pos, shorter, 0, OmniSegItem::TYPE_CJK);
         if (result < 0) return result;
       }
       omni_seg_table_[pos].node_size = matches;
       omni_seg_table_[pos].node_items_offset = node_items_buffer_size_;
       node_items_buffer_size_ += matches;
-      pos += cluster;
+      pos = ScanPast(sentence, len, pos, cluster);
     } else {
-      size_t run_end = pos + 1;
-      while (run_end < len && s[run_end] < 0x80) ++run_end;
+      size_t run_end = ScanPast(sentence, len, pos, cluster);
       int result = AddAsciiRun(sentence, len, pos, run_end);
       if (result < 0) return result;
       pos = run_end;

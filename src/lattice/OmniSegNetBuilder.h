@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "ascii/AsciiSegmentor.h"
+#include "dict/CoreDict.h"
 #include "lattice/NumberUnitMatcher.h"
 
 namespace new_seg {
@@ -50,6 +51,15 @@ class OmniSegNetBuilder {
  private:
   int BuildOmniSegTable(const char* sentence, size_t len);
   int AddAsciiRun(const char* sentence, size_t len, size_t run_start, size_t run_end);
+  // Where the scan goes on after the cluster at pos: past its base
+  // character, or past the ASCII run that starts there (cluster 1).
+  static size_t ScanPast(const char* sentence, size_t len, size_t pos, size_t cluster);
+  // The dictionary matches of the cluster at pos into the match buffer:
+  // from the look-ahead batch when it holds them, else searched now. The
+  // number of matches, more than free_slots when they do not fit.
+  size_t FindMatches(const char* sentence, size_t len, size_t pos, size_t free_slots);
+  // Searches the next kLookAhead cluster positions from pos side by side.
+  void LookAhead(const char* sentence, size_t len, size_t pos);
   int FindAsciiLedWords(const char* sentence, size_t len, size_t run_start, size_t run_end);
   int BuildFromOmniSegTable();
   bool ShouldAllSeg(size_t pos, int32_t& attribute_idx, size_t& length) const;
@@ -73,6 +83,14 @@ class OmniSegNetBuilder {
   AsciiSegmentor ascii_segmentor_;
   NumberUnitMatcher number_matcher_;
   size_t numbers_scanned_to_ = 0;  // numbers may run on across runs ("19·1%")
+  // Dictionary searches of the clusters ahead, run as one batch.
+  static constexpr size_t kLookAhead = 8;
+  static constexpr size_t kBatchedMatches = 16;  // more: searched again alone
+  CoreDict::PrefixQuery look_ahead_[kLookAhead] = {};
+  int32_t look_ahead_matches_[kLookAhead * kBatchedMatches] = {};
+  size_t look_ahead_size_ = 0;
+  size_t look_ahead_next_ = 0;
+
   int32_t* node_items_buffer_ = nullptr;
   size_t node_items_buffer_size_ = 0;
   size_t node_items_buffer_capacity_ = 0;
