@@ -21,14 +21,17 @@ float CostFromBits(long value) {
 
 }  // namespace
 
-// Reads the pairs of the tries. A double-array node's children are the
-// units whose label, XORed with their own index, gives the node's base (its
-// index XOR its offset), so one sweep over a trie's units lists the
-// children of every base; the walk then follows, over the eight id bytes,
+// Reads the pairs of the tries. The walk follows, over the eight id bytes,
 // only byte values some covered id can have, and last the flag byte that
-// says which 0xFF bytes stand for 0. Indexes are checked against the unit
-// count and the walk is bounded, so a damaged file ends the build instead
-// of reading past the array or walking on and on.
+// says which 0xFF bytes stand for 0. Where a byte may take any value (the
+// low bytes of an id) the node's children are listed: a double-array
+// node's children are the units whose label, XORed with their own index,
+// gives the node's base (its index XOR its offset), so one sweep over a
+// trie's units lists the children of every base. Where only a few values
+// are possible they are tried one by one, as a lookup would. Indexes are
+// checked against the unit count and the walk is bounded, so a damaged
+// file ends the build instead of reading past the array or walking on and
+// on.
 class NGramPairTable::Reader {
  public:
   Reader(std::size_t word_count, std::vector<Pair>* out, std::vector<uint32_t>* singles)
@@ -45,27 +48,37 @@ class NGramPairTable::Reader {
   void ReadTrie(const Darts::DoubleArray& trie, std::size_t index, uint32_t extra_first) {
     if (!Open(trie)) return;
     visits_left_ = 32 * size_ + (std::size_t{1} << 20);
+    std::vector<Path>& roots = levels_[1];
+    roots.clear();
     ForEachChild(0, labels_[0], [&](std::size_t child, unsigned char label) {
-      if ((label & 3u) == index) ReadIdByte(1, child, label, label == kZeroByte ? 1u : 0u);
+      if ((label & 3u) != index) return;
+      roots.push_back({label, static_cast<uint32_t>(child), label == kZeroByte ? 1u : 0u});
     });
+    ReadLevel(1, roots.data(), roots.size());
     if (extra_first != 0) ReadFirst(extra_first);
   }
 
  private:
   typedef Darts::Details::unit_type unit_type;
-  typedef uint64_t LabelSet[4];  // bit c: byte value c may occur
 
-  // Byte b of a covered id: any of 1..255, or 0xFF (for 0) and 1..top.
-  void SetLabels(std::size_t b, LabelSet* labels) {
+  // The values byte b of a covered id can take: any of 1..255 (`any`), or
+  // 0xFF (standing for 0) and 1..top, listed. When 0xFF is not a value of
+  // its own there, a 0xFF byte must be flagged as a 0.
+  struct Labels {
+    bool any = false;
+    std::vector<unsigned char> list;
+    bool ff_is_zero = false;
+  };
+
+  void SetLabels(std::size_t b, Labels* labels) {
     std::size_t top = word_count_ >> (8 * b);
-    for (unsigned c = 1; c <= 0xFF; ++c) {
-      bool may_occur = top >= 0xFF || c <= top || c == kZeroByte;
-      if (may_occur) (*labels)[c >> 6] |= uint64_t{1} << (c & 63);
+    if (top >= 0xFF) {
+      labels->any = true;
+      return;
     }
-  }
-
-  static bool Has(const LabelSet& labels, unsigned char c) {
-    return (labels[c >> 6] >> (c & 63)) & 1u;
+    labels->list.push_back(kZeroByte);
+    for (unsigned c = 1; c <= top; ++c) labels->list.push_back(static_cast<unsigned char>(c));
+    labels->ff_is_zero = true;
   }
 
   // Lists the labels of the children of every base: a counting sort of the
@@ -108,23 +121,33 @@ class NGramPairTable::Reader {
     return true;
   }
 
-  template <typename VisitChild>
-  void ForEachChild(std::size_t id, const LabelSet& labels, VisitChild visit) {
-    std::size_t base = BaseOf(id);
-    if (base + 1 >= child_begin_.size()) return;
-    for (uint32_t k = child_begin_[base]; k < child_begin_[base + 1]; ++k) {
-      unsigned char label = child_labels_[k];
-      if (Has(labels, label) && Visit()) visit(base ^ label, label);
-      if (exhausted_) return;
-    }
-  }
-
   // The child of a node by one label, as a lookup steps.
   bool StepTo(std::size_t id, unsigned char label, std::size_t* child) const {
     std::size_t next = BaseOf(id) ^ label;
     if (next >= size_ || Darts::Details::UnitLabel(units_[next]) != label) return false;
     *child = next;
     return true;
+  }
+
+  // Calls visit(child, label) for the children of a node whose label byte
+  // b of an id may have.
+  template <typename VisitChild>
+  void ForEachChild(std::size_t id, const Labels& labels, VisitChild visit) {
+    if (!labels.any) {
+      for (unsigned char label : labels.list) {
+        std::size_t child = 0;
+        if (StepTo(id, label, &child) && Visit()) visit(child, label);
+        if (exhausted_) return;
+      }
+      return;
+    }
+    std::size_t base = BaseOf(id);
+    if (base + 1 >= child_begin_.size()) return;
+    for (uint32_t k = child_begin_[base]; k < child_begin_[base + 1]; ++k) {
+      unsigned char label = child_labels_[k];
+      if (Visit()) visit(base ^ label, label);
+      if (exhausted_) return;
+    }
   }
 
   void ReadFirst(uint32_t first) {
@@ -139,38 +162,78 @@ class NGramPairTable::Reader {
       if (label == kZeroByte) ff_mask |= 1u << b;
     }
     only_first_ = first;
-    ReadIdByte(kIdBytes, id, bytes, ff_mask);
+    Path path = {bytes, static_cast<uint32_t>(id), ff_mask};
+    ReadLevel(kIdBytes, &path, 1);
     only_first_ = 0;
   }
 
-  // Byte `depth` of the key (0-3 first id, 4-7 second id); `bytes` holds
-  // those read so far, `ff_mask` the positions holding 0xFF.
-  void ReadIdByte(std::size_t depth, std::size_t id, uint64_t bytes, unsigned ff_mask) {
+  // The key so far: its bytes, the node they lead to and the positions
+  // holding 0xFF.
+  struct Path {
+    uint64_t bytes;
+    uint32_t id;
+    uint32_t ff_mask;
+  };
+
+  // Follows paths ending at key byte `depth` (0-3 first id, 4-7 second id)
+  // a level at a time, a batch of paths at once: the reads of different
+  // paths do not wait on one another, so their cache misses overlap, where
+  // a depth-first walk would take them one after the other.
+  void ReadLevel(std::size_t depth, const Path* paths, std::size_t count) {
     if (depth == 2 * kIdBytes) {
-      ReadEnd(id, bytes, ff_mask);
+      for (std::size_t i = 0; i < count && !exhausted_; ++i) {
+        Prefetch(paths, count, i);
+        ReadEnd(paths[i].id, paths[i].bytes, paths[i].ff_mask);
+      }
       return;
     }
-    ForEachChild(id, labels_[depth % kIdBytes], [&](std::size_t child, unsigned char label) {
-      unsigned mask = ff_mask | (label == kZeroByte ? 1u << depth : 0u);
-      ReadIdByte(depth + 1, child, bytes | uint64_t{label} << (8 * depth), mask);
-    });
+    std::vector<Path>& next = levels_[depth + 1];
+    const Labels& labels = labels_[depth % kIdBytes];
+    for (std::size_t i = 0; i < count && !exhausted_;) {
+      next.clear();
+      for (; i < count && next.size() < kBatch && !exhausted_; ++i) {
+        Prefetch(paths, count, i);
+        const Path& path = paths[i];
+        ForEachChild(path.id, labels, [&](std::size_t child, unsigned char label) {
+          unsigned mask = path.ff_mask | (label == kZeroByte ? 1u << depth : 0u);
+          next.push_back({path.bytes | uint64_t{label} << (8 * depth),
+                          static_cast<uint32_t>(child), mask});
+        });
+      }
+      ReadLevel(depth + 1, next.data(), next.size());
+    }
+  }
+
+  // Starts fetching what the paths a few places ahead will read.
+  void Prefetch(const Path* paths, std::size_t count, std::size_t i) const {
+    const std::size_t kUnitsAhead = 8, kChildrenAhead = 4;
+    if (i + kUnitsAhead < count) __builtin_prefetch(&units_[paths[i + kUnitsAhead].id]);
+    if (i + kChildrenAhead < count) {
+      std::size_t base = BaseOf(paths[i + kChildrenAhead].id);
+      if (base < size_) __builtin_prefetch(&units_[base]);
+      if (base + 1 < child_begin_.size()) __builtin_prefetch(&child_begin_[base]);
+    }
   }
 
   // After the eight id bytes: the key ends here when no byte stood for 0;
-  // otherwise a flag byte marks the 0xFF bytes that did, any subset of them.
+  // otherwise a flag byte marks the 0xFF bytes that did. A 0xFF where no
+  // covered id has the value 0xFF must be flagged; elsewhere it may be
+  // either, so every such choice is tried.
   void ReadEnd(std::size_t id, uint64_t bytes, unsigned ff_mask) {
-    if (ff_mask == 0) {
-      AddTerminal(id, bytes, 0);
-      return;
+    unsigned forced = 0;
+    for (std::size_t depth = 0; depth < 2 * kIdBytes; ++depth) {
+      if (labels_[depth % kIdBytes].ff_is_zero) forced |= 1u << depth;
     }
-    LabelSet flags = {};
-    for (unsigned subset = ff_mask; subset != 0; subset = (subset - 1) & ff_mask) {
-      flags[subset >> 6] |= uint64_t{1} << (subset & 63);
+    forced &= ff_mask;
+    unsigned optional = ff_mask & ~forced;
+    for (unsigned subset = optional;; subset = (subset - 1) & optional) {
+      unsigned flags = forced | subset;
+      std::size_t end = id;
+      if (flags == 0 || StepTo(id, static_cast<unsigned char>(flags), &end)) {
+        AddTerminal(end, bytes, flags);
+      }
+      if (exhausted_ || subset == 0) return;
     }
-    AddTerminal(id, bytes, 0);
-    ForEachChild(id, flags, [&](std::size_t child, unsigned char label) {
-      AddTerminal(child, bytes, label);
-    });
   }
 
   void AddTerminal(std::size_t id, uint64_t bytes, unsigned zero_flags) {
@@ -204,11 +267,13 @@ class NGramPairTable::Reader {
   std::size_t word_count_;
   std::vector<Pair>* out_;
   std::vector<uint32_t>* singles_;
-  LabelSet labels_[kIdBytes] = {};
+  Labels labels_[kIdBytes];
   const unit_type* units_ = nullptr;
   std::size_t size_ = 0;
-  std::vector<uint32_t> child_begin_;  // by base: where its children start in children_
+  std::vector<uint32_t, HugePageAllocator<uint32_t>> child_begin_;  // by base: its first label
   std::vector<unsigned char> child_labels_;  // grouped by base
+  static const std::size_t kBatch = 1024;
+  std::vector<Path> levels_[2 * kIdBytes + 1];  // paths of each depth, a batch at a time
   std::size_t visits_left_ = 0;
   uint32_t only_first_ = 0;
   bool exhausted_ = false;

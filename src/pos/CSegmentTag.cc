@@ -1,5 +1,6 @@
 #include "pos/CSegmentTag.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -116,23 +117,16 @@ bool CSegmentTag::BuildWordTags() {
   if (table == nullptr) return false;
   std::memset(static_cast<void*>(table), 0, size * sizeof(WordTags));
   for (uint32_t id = 0; id < size; ++id) {
-    int32_t index = m_pIDtoIndex[id];
-    if (index < 0) continue;
-    // Lists were checked at load time to end within 53 entries.
-    uint32_t start = mProbDict->m_word_info[static_cast<size_t>(index)].m_pos_sidx;
-    const uint8_t* tags = &mProbDict->m_Pos[start];
-    size_t count = 0;
-    while (tags[count] != 0) ++count;
+    CandidateList list = RecordCandidates(id);
+    if (list.tags == kPosTemp) continue;  // no list of its own
     WordTags& entry = table[id];
-    entry.count = static_cast<uint8_t>(count);
-    if (count > kInlineTags) {
-      entry.start = start;
+    entry.count = static_cast<uint8_t>(list.count);
+    if (list.count > kInlineTags) {
+      entry.start = static_cast<uint32_t>(list.tags - mProbDict->m_Pos.data());
       continue;
     }
-    for (size_t k = 0; k < count; ++k) {
-      entry.tags[k] = tags[k];
-      entry.weights[k] = mProbDict->m_PosProb[start + k];
-    }
+    std::copy(list.tags, list.tags + list.count, entry.tags);
+    std::copy(list.weights, list.weights + list.count, entry.weights);
   }
   m_word_tags = table;
   m_word_tags_size = size;
@@ -236,16 +230,23 @@ CSegmentTag::CandidateList CSegmentTag::_get_candidates(size_t word) const {
     default:
       return {kTagNounList, kZeroWeight, 1};
   }
-  uint32_t id = m_SegResult[word];
+  return WordCandidates(m_SegResult[word]);
+}
+
+CSegmentTag::CandidateList CSegmentTag::WordCandidates(uint32_t id) {
   if (const WordTags* entry = WordTagsOf(id)) {
     if (entry->count == 0) return {kPosTemp, kPosTempProb, sizeof(kPosTemp)};
     if (entry->count <= kInlineTags) return {entry->tags, entry->weights, entry->count};
     return {&mProbDict->m_Pos[entry->start], &mProbDict->m_PosProb[entry->start], entry->count};
   }
-  int32_t index = id <= mMaxID ? m_pIDtoIndex[id] : -1;
+  return RecordCandidates(id);
+}
+
+CSegmentTag::CandidateList CSegmentTag::RecordCandidates(uint32_t id) {
+  int32_t index = id <= mMaxID && m_pIDtoIndex != nullptr ? m_pIDtoIndex[id] : -1;
   if (index >= 0) {
     // Lists were checked at load time to end within 53 entries.
-    uint32_t start = mProbDict->m_word_info[index].m_pos_sidx;
+    uint32_t start = mProbDict->m_word_info[static_cast<size_t>(index)].m_pos_sidx;
     const uint8_t* tags = &mProbDict->m_Pos[start];
     size_t count = 0;
     while (tags[count] != 0) ++count;

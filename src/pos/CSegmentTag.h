@@ -62,12 +62,20 @@ class CSegmentTag {
   static bool _get_pos_char(int pos, char* str);
   static bool _get_role_char(int role, char* str);
 
- private:
+  // A word's candidate tags with their emission weights.
   struct CandidateList {
     const uint8_t* tags;
     const float* weights;
     size_t count;
   };
+  // The candidates of a dictionary word: its own list, or the default list
+  // ("d", "n", "u", "v") for a word the model does not know. WordCandidates
+  // reads the per-id entries, RecordCandidates the record index the
+  // entries are made from.
+  static CandidateList WordCandidates(uint32_t id);
+  static CandidateList RecordCandidates(uint32_t id);
+
+ private:
 
   void _get_ids_from_seg_net(OmniSegNet* seg_net, SentenceNormalizer* sentence_normalizer);
   // The id of the last-character entry of an unknown word, or 0.
