@@ -107,6 +107,37 @@ class InputsAndOutputs(unittest.TestCase):
         self.assertEqual((out[2], out[3]), ("生命/n", ""))
 
 
+class Jobs(unittest.TestCase):
+    """-j N segments with N threads and must print what one thread prints."""
+
+    def corpus_text(self, lines):
+        with open(cli_test.CORPUS, encoding="utf-8") as f:
+            raw = [next(f) for _ in range(lines)]
+        # Words without their tags, one paragraph per line.
+        return [" ".join(t.split("/")[0] for t in line.split()[1:]) for line in raw]
+
+    def test_threads_print_what_one_thread_prints(self):
+        text = self.corpus_text(3000)
+        long_line = "".join(text[:400]) * 4  # longer than a batch of input
+        mixed = text[:1000] + ["", "", long_line, ""] + text[1000:] + [long_line]
+        data = "\n".join(mixed).encode()  # the last line has no newline
+        for fmt in ("pos", "json"):
+            expected = seg("--format", fmt, stdin=data).stdout
+            self.assertEqual(expected.count(b"\n"), len(mixed))
+            for jobs in (["-j", "2"], ["--jobs=3"], ["-j4"]):
+                self.assertEqual(seg("--format", fmt, *jobs, stdin=data).stdout, expected,
+                                 (fmt, jobs))
+        words = "\n".join(text[:2000]).encode()
+        expected = seg("--presegmented", stdin=words).stdout
+        self.assertEqual(seg("--presegmented", "-j", "2", stdin=words).stdout, expected)
+
+    def test_bad_thread_counts_are_usage_errors(self):
+        for value in ("0", "-1", "x", "", "2x", "100000"):
+            proc = seg("-j", value, check=False)
+            self.assertEqual(proc.returncode, 2, value)
+            self.assertIn(b"-j", proc.stderr)
+
+
 class ModeSwitches(unittest.TestCase):
     TEXT = "臺灣ＡＢＣ的Wi-Fi網站abc123，我愛北京天安門\n".encode()
 

@@ -7,12 +7,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/BatchSegmenter.h"
 #include "common/DataDirectory.h"
 #include "common/LineReader.h"
+#include "common/OrderedBatchRunner.h"
 #include "common/OutputFile.h"
 #include "common/PresegmentedBatchTagger.h"
 #include "common/ProgressBar.h"
@@ -45,6 +48,7 @@ struct Options {
   std::vector<std::string> inputs;
   std::string output;
   bool progress = true;
+  int jobs = 1;  // segmenting threads, each with its own handle
 
   int32_t EffectiveMode() const {
     int32_t effective = (mode & ~mode_off) | mode_on;
@@ -117,6 +121,8 @@ const char kUsage[] =
     "                      json:     one JSON object per line: words with tags and\n"
     "                                character offsets, phrases, mix words, entities\n"
     "  --gbk               input and output are GBK instead of UTF-8 (not with json)\n"
+    "  -j, --jobs N        segment with N threads (default 1); the output is the\n"
+    "                      same, in input order\n"
     "  --no-progress       no progress bar (shown on standard error when it is a\n"
     "                      terminal and every input is a file)\n"
     "\n"
@@ -204,10 +210,22 @@ bool ParseFormat(const std::string& name, OutputFormat& format) {
   return false;
 }
 
+const int kMaxJobs = 256;
+
+bool ParseJobs(const std::string& text, int& jobs) {
+  char* end = nullptr;
+  errno = 0;
+  long value = strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || value < 1 || value > kMaxJobs) return false;
+  jobs = static_cast<int>(value);
+  return true;
+}
+
 // Options taking a value accept "--name value" and "--name=value".
 bool TakesValue(const std::string& name) {
   return name == "--data" || name == "--mode" || name == "--format" || name == "--ascii" ||
-         name == "--user-dict" || name == "--output" || name == "-o";
+         name == "--user-dict" || name == "--output" || name == "-o" || name == "--jobs" ||
+         name == "-j";
 }
 
 Parsed ParseValueOption(const std::string& name, const std::string& value, Options& options) {
@@ -232,6 +250,12 @@ Parsed ParseValueOption(const std::string& name, const std::string& value, Optio
     }
   } else if (name == "--user-dict") {
     options.user_dicts.push_back(value);
+  } else if (name == "--jobs" || name == "-j") {
+    if (!ParseJobs(value, options.jobs)) {
+      fprintf(stderr, "zorvseg: %s wants a number of threads from 1 to %d, got '%s'\n",
+              name.c_str(), kMaxJobs, value.c_str());
+      return Parsed::kUsageError;
+    }
   } else {  // -o, --output
     options.output = value;
   }
@@ -259,6 +283,10 @@ Parsed ParseOptions(int argc, char** argv, Options& options) {
     if (inline_value) {
       name = arg.substr(0, equals);
       value = arg.substr(equals + 1);
+    } else if (arg.size() > 2 && arg.compare(0, 2, "-j") == 0) {  // -j4
+      name = "-j";
+      value = arg.substr(2);
+      inline_value = true;
     }
     if (TakesValue(name)) {
       if (!inline_value) {
@@ -342,53 +370,65 @@ bool AddUserDicts(const std::vector<std::string>& paths) {
   return true;
 }
 
-// Reads every batch, hands it to process (which appends its output lines)
-// and writes the output in input order. False when processing or writing
-// failed; reading failures are the reader's to report.
-template <typename Process>
-bool ProcessAll(zorvseg_tools::LineReader& reader, zorvseg_tools::OutputFile& output,
-                zorvseg_tools::ProgressBar* progress, Process process) {
-  zorvseg_tools::TextBatch batch;
-  std::string text;
-  bool ok = true;
-  while (reader.Next(&batch)) {
-    text.clear();
-    ok = process(batch, &text) && ok;
+// Reads every batch, hands it to the processes (one thread each when there
+// are several) and writes the output in input order. False when processing
+// or writing failed; reading failures are the reader's to report.
+bool ProcessAll(std::vector<zorvseg_tools::OrderedBatchRunner::Process> processes,
+                zorvseg_tools::LineReader& reader, zorvseg_tools::OutputFile& output,
+                zorvseg_tools::ProgressBar* progress) {
+  zorvseg_tools::OrderedBatchRunner runner(std::move(processes));
+  bool ok = runner.Run(reader, [&](const std::string& text, uint64_t bytes_read) {
     if (!output.Write(text)) return false;
-    if (progress != nullptr) progress->Update(reader.bytes_read());
-  }
+    if (progress != nullptr) progress->Update(bytes_read);
+    return true;
+  });
   if (progress != nullptr) progress->Finish(reader.bytes_read());
   return ok;
 }
 
 bool SegmentAll(const Options& options, zorvseg_tools::LineReader& reader,
                 zorvseg_tools::OutputFile& output, zorvseg_tools::ProgressBar* progress) {
-  new_seg::HANDLE handle = new_seg::LxCreateSegHandle(options.EffectiveMode());
-  if (handle == nullptr) {
-    fprintf(stderr, "zorvseg: cannot create a segmentation handle\n");
-    return false;
+  std::vector<new_seg::HANDLE> handles;
+  std::vector<std::unique_ptr<zorvseg_tools::BatchSegmenter>> segmenters;
+  std::vector<zorvseg_tools::OrderedBatchRunner::Process> processes;
+  bool ok = true;
+  for (int job = 0; job < options.jobs; ++job) {
+    new_seg::HANDLE handle = new_seg::LxCreateSegHandle(options.EffectiveMode());
+    if (handle == nullptr) {
+      fprintf(stderr, "zorvseg: cannot create a segmentation handle\n");
+      ok = false;
+      break;
+    }
+    handles.push_back(handle);
+    segmenters.emplace_back(new zorvseg_tools::BatchSegmenter(handle, options.format, options.gbk));
+    zorvseg_tools::BatchSegmenter* segmenter = segmenters.back().get();
+    processes.push_back([segmenter](const zorvseg_tools::TextBatch& batch, std::string* text) {
+      return segmenter->Segment(batch, text);
+    });
   }
-  zorvseg_tools::BatchSegmenter segmenter(handle, options.format, options.gbk);
-  bool ok = ProcessAll(reader, output, progress,
-                       [&](const zorvseg_tools::TextBatch& batch, std::string* text) {
-                         return segmenter.Segment(batch, text);
-                       });
-  new_seg::LxCloseSegHandle(handle);
+  if (ok) ok = ProcessAll(std::move(processes), reader, output, progress);
+  for (new_seg::HANDLE handle : handles) new_seg::LxCloseSegHandle(handle);
   return ok;
 }
 
 bool TagAll(const Options& options, zorvseg_tools::LineReader& reader,
             zorvseg_tools::OutputFile& output, zorvseg_tools::ProgressBar* progress) {
-  zorvseg_tools::PresegmentedBatchTagger tagger(options.EffectiveMode(), options.gbk);
-  if (!tagger.Init()) {
-    fprintf(stderr, "zorvseg: cannot set up the tagger\n");
-    return false;
+  std::vector<std::unique_ptr<zorvseg_tools::PresegmentedBatchTagger>> taggers;
+  std::vector<zorvseg_tools::OrderedBatchRunner::Process> processes;
+  for (int job = 0; job < options.jobs; ++job) {
+    taggers.emplace_back(
+        new zorvseg_tools::PresegmentedBatchTagger(options.EffectiveMode(), options.gbk));
+    zorvseg_tools::PresegmentedBatchTagger* tagger = taggers.back().get();
+    if (!tagger->Init()) {
+      fprintf(stderr, "zorvseg: cannot set up the tagger\n");
+      return false;
+    }
+    processes.push_back([tagger](const zorvseg_tools::TextBatch& batch, std::string* text) {
+      tagger->Tag(batch, text);
+      return true;
+    });
   }
-  return ProcessAll(reader, output, progress,
-                    [&](const zorvseg_tools::TextBatch& batch, std::string* text) {
-                      tagger.Tag(batch, text);
-                      return true;
-                    });
+  return ProcessAll(std::move(processes), reader, output, progress);
 }
 
 int Run(const Options& options) {
