@@ -45,6 +45,26 @@ inline bool DataLoaded() {
   return loaded;
 }
 
+// Calls segment_line(data, length) on each line of text in every benchmark
+// iteration and reports the bytes; a failing call ends the benchmark.
+template <typename SegmentLine>
+void SegmentEachLine(benchmark::State& state, const std::string& text, SegmentLine segment_line) {
+  size_t bytes = 0;
+  for (auto _ : state) {
+    for (size_t start = 0; start < text.size();) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      if (!segment_line(text.data() + start, end - start)) {
+        state.SkipWithError("segmentation failed");
+        return;
+      }
+      bytes += end - start + 1;
+      start = end + 1;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
 // Segments text line by line (UTF-8) with one handle of the given mode.
 inline void SegmentLines(benchmark::State& state, const std::string& text, int32_t mode) {
   if (!DataLoaded() || text.empty()) {
@@ -52,22 +72,11 @@ inline void SegmentLines(benchmark::State& state, const std::string& text, int32
     return;
   }
   new_seg::HANDLE handle = new_seg::LxCreateSegHandle(mode);
-  size_t bytes = 0;
-  for (auto _ : state) {
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      if (!new_seg::LxSegment(handle, text.data() + start, end - start, new_seg::kCharsetUTF8)) {
-        state.SkipWithError("segmentation failed");
-        break;
-      }
-      benchmark::DoNotOptimize(new_seg::LxGetResultCnt(handle));
-      bytes += end - start + 1;
-      start = end + 1;
-    }
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+  SegmentEachLine(state, text, [handle](const char* line, size_t length) {
+    if (!new_seg::LxSegment(handle, line, length, new_seg::kCharsetUTF8)) return false;
+    benchmark::DoNotOptimize(new_seg::LxGetResultCnt(handle));
+    return true;
+  });
   new_seg::LxCloseSegHandle(handle);
 }
 

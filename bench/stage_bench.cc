@@ -50,22 +50,9 @@ void SegmentUpTo(benchmark::State& state, int32_t mode, Stage last) {
     return;
   }
   segmentor.set_last_stage(last);
-  const std::string& text = CorpusText();
-  size_t bytes = 0;
-  for (auto _ : state) {
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      if (!segmentor.segment(text.data() + start, end - start, new_seg::kCharsetUTF8)) {
-        state.SkipWithError("segmentation failed");
-        return;
-      }
-      bytes += end - start + 1;
-      start = end + 1;
-    }
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+  bench::SegmentEachLine(state, CorpusText(), [&segmentor](const char* line, size_t length) {
+    return segmentor.segment(line, length, new_seg::kCharsetUTF8);
+  });
 }
 
 // Prints, after the usual report, each stage's cost as the difference of
