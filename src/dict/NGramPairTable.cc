@@ -289,11 +289,15 @@ bool NGramPairTable::Build(const Darts::DoubleArray* tries, std::size_t trie_cou
   encode(static_cast<uint32_t>(kSentenceStart), 1, key);
   std::size_t start_trie = static_cast<unsigned char>(key[0]) & 3u;
   std::vector<Pair> pairs;
-  Reader reader(word_count, &pairs, single_values);
-  for (std::size_t i = 0; i < trie_count && !reader.exhausted(); ++i) {
-    reader.ReadTrie(tries[i], i, i == start_trie ? static_cast<uint32_t>(kSentenceStart) : 0);
+  {
+    // The reader's indexes are freed before the table is laid out: load
+    // runs other steps meanwhile, and the peak is what counts.
+    Reader reader(word_count, &pairs, single_values);
+    for (std::size_t i = 0; i < trie_count && !reader.exhausted(); ++i) {
+      reader.ReadTrie(tries[i], i, i == start_trie ? static_cast<uint32_t>(kSentenceStart) : 0);
+    }
+    if (reader.exhausted()) return false;
   }
-  if (reader.exhausted()) return false;
   Lay(word_count, pairs);
   return true;
 }

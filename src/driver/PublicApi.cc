@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "ascii/AsciiDict.h"
 #include "custom/AdditionalRule.h"
@@ -91,6 +93,33 @@ std::string Identity(const std::string& dir) {
   return identity;
 }
 
+// Laying out the n-gram pairs for the search takes about as long as loading
+// every file after the n-gram tries: it runs on a thread of its own
+// meanwhile. It reads only the tries and the word count, which the later
+// steps leave alone; Finish waits for it, and comes before anything is
+// released or the directory counts as loaded.
+class PairTableBuild {
+ public:
+  PairTableBuild() = default;
+  PairTableBuild(const PairTableBuild&) = delete;
+  PairTableBuild& operator=(const PairTableBuild&) = delete;
+  ~PairTableBuild() { Finish(); }
+
+  void Start(size_t word_count) {
+    try {
+      thread_ = std::thread(&NGram::BuildPairTable, word_count);
+    } catch (const std::system_error&) {
+      NGram::BuildPairTable(word_count);  // no thread to be had: build it here
+    }
+  }
+  void Finish() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::thread thread_;
+};
+
 LxSegmentor* Segmentor(HANDLE handle) { return HandleRegistry::Find(handle); }
 
 // Result indices are compared as signed 32-bit numbers; anything that does
@@ -122,15 +151,20 @@ bool LxInitSeg(const char* data_path) {
   // file comes from this directory.
   ReleaseAll();
   if (!DataManifest::VerifyDirectory(dir)) return false;
+  PairTableBuild pair_table;
   for (const LoadStep& step : kLoadOrder) {
     if (step.loader == nullptr) continue;
     std::string path = dir + step.file_name;
     if (!step.loader(path.c_str())) {
+      pair_table.Finish();
       ReleaseAll();
       return false;
     }
+    if (step.loader == &NGram::Init) {
+      pair_table.Start(static_cast<size_t>(CoreDict::GetSize()));
+    }
   }
-  NGram::BuildPairTable(static_cast<size_t>(CoreDict::GetSize()));
+  pair_table.Finish();
   LoadedDirectory() = identity;
   return true;
 }

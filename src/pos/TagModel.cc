@@ -59,19 +59,21 @@ class SectionReader {
 // overflow its per-word candidate arrays.
 std::string CheckList(const std::vector<uint8_t>& lists, uint32_t start, const char* kind,
                       size_t record) {
-  std::string where = std::string(kind) + " list of record " + std::to_string(record);
+  // Every record is checked at load: the message is put together only for
+  // a bad one.
+  auto where = [&] { return std::string(kind) + " list of record " + std::to_string(record); };
   if (start >= lists.size()) {
-    return where + " starts at " + std::to_string(start) + " beyond the " +
+    return where() + " starts at " + std::to_string(start) + " beyond the " +
            std::to_string(lists.size()) + " list bytes";
   }
   for (size_t k = 0; start + k < lists.size(); ++k) {
     if (lists[start + k] == 0) return std::string();
     if (k == TagModel::MAX_POS_ROLE_TYPE) {
-      return where + " has more than " + std::to_string(TagModel::MAX_POS_ROLE_TYPE) +
+      return where() + " has more than " + std::to_string(TagModel::MAX_POS_ROLE_TYPE) +
              " entries";
     }
   }
-  return where + " runs off the end of the list bytes";
+  return where() + " runs off the end of the list bytes";
 }
 
 std::string CheckIds(const std::vector<uint8_t>& lists, size_t limit, const char* kind) {
