@@ -135,6 +135,13 @@ void OmniSegNetBuilder::LookAhead(const char* sentence, size_t len, size_t pos) 
     pos = ScanPast(sentence, len, pos, cluster);
   }
   CoreDict::CommonPrefixSearchBatch(look_ahead_, look_ahead_size_);
+  // Every match's record is read when the lattice is built from the
+  // matches: fetching them now overlaps their cache misses.
+  for (size_t q = 0; q < look_ahead_size_; ++q) {
+    const CoreDict::PrefixQuery& query = look_ahead_[q];
+    size_t found = std::min(query.count, query.max_results);
+    for (size_t k = 0; k < found; ++k) __builtin_prefetch(CoreDict::GetValue(query.results[k]));
+  }
 }
 
 size_t OmniSegNetBuilder::FindMatches(const char* sentence, size_t len, size_t pos,
