@@ -533,6 +533,16 @@ class EntityEvaluation(unittest.TestCase):
         self.assertEqual(rows["LOC"], "2 right, 2 gold, 3 found")
         self.assertEqual(rows["ORG"], "0 right, 1 gold, 0 found")
 
+    def test_people_daily_place_abbreviations_on_request(self):
+        gold = "19980101-01-001-001/m  北/j  京/j  北京/ns  \n"
+        self.assertEqual(self.evaluate("corpus.txt", gold)["LOC"], "1 right, 1 gold, 2 found")
+        with tempfile.NamedTemporaryFile("w", encoding="utf-8", suffix=".txt") as listed:
+            listed.write("京\n")
+            listed.flush()
+            rows = self.evaluate("corpus.txt", gold, "--place-abbreviations", listed.name)
+        # 京 of 北/j 京/j is a place now (北 is not listed)
+        self.assertEqual(rows["LOC"], "1 right, 2 gold, 2 found")
+
 
 FULL, SIMPLE, WHOLE, LM_PINYIN = "0x00212314", "0x08212314", "0x00292314", "0x03212314"
 

@@ -21,6 +21,7 @@ using zorvseg_tools::CorpusEntity;
 using zorvseg_tools::CorpusSentence;
 using zorvseg_tools::EntityTrainer;
 using zorvseg_tools::EntityType;
+using zorvseg_tools::PlaceAbbreviations;
 using zorvseg_tools::TrainingCorpus;
 
 namespace {
@@ -38,11 +39,12 @@ std::vector<CorpusSentence> Parse(const std::vector<std::string>& lines) {
 const std::set<std::string> kCompoundSurnames = {"欧阳"};
 
 // "text/TYPE" of each entity, in order.
-std::vector<std::string> Entities(const std::string& line) {
+std::vector<std::string> Entities(const std::string& line,
+                                  const std::set<std::string>& abbreviations = {}) {
   CorpusSentence sentence = Parse({line}).at(0);
   std::vector<std::string> out;
   const char* names[] = {"PER", "LOC", "ORG"};
-  for (const CorpusEntity& entity : CorpusEntities(sentence, kCompoundSurnames)) {
+  for (const CorpusEntity& entity : CorpusEntities(sentence, kCompoundSurnames, abbreviations)) {
     std::string text;
     for (size_t i = entity.first; i < entity.first + entity.count; ++i) {
       text += sentence.tokens[i].word;
@@ -72,6 +74,40 @@ TEST(CorpusEntitiesTest, TagsAndCompoundsGiveTheEntities) {
       {"我们/r  走/v", {}},
   };
   for (const auto& c : kCases) EXPECT_EQ(Entities(c.line), c.entities) << c.line;
+}
+
+TEST(CorpusEntitiesTest, OneCharacterPlaceAbbreviationsArePlaces) {
+  const std::set<std::string> kAbbreviations = {"中", "美", "京"};
+  const struct {
+    const char* line;
+    std::vector<std::string> entities;
+  } kCases[] = {
+      {"中/j  美/j  关系/n", {"中/LOC", "美/LOC"}},
+      {"在/p  京/j  召开/v", {"京/LOC"}},
+      // only abbreviation tokens: 中 as a locality word is none
+      {"会/n  中/f  ，/w  美/a  ", {}},
+      // an abbreviation that is not listed, or longer than a character
+      {"沪/j  中美/j  政协/j", {}},
+      // inside an entity compound it is part of that entity
+      {"[中/j  美/j  商会/n]nt", {"中美商会/ORG"}},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Entities(c.line, kAbbreviations), c.entities) << c.line;
+  EXPECT_EQ(Entities("中/j  美/j  关系/n"), std::vector<std::string>{});
+}
+
+TEST(PlaceAbbreviationsTest, CharactersOfFrequentPlacesOnly) {
+  std::vector<std::string> lines = {
+      "中国/ns  北京/ns  [美利坚/ns  合众国/n]ns  工会/n",
+      "中/j  美/j  在/p  京/j  工/j  沪/j  国/n",
+  };
+  std::vector<CorpusSentence> sentences;
+  for (int i = 0; i < 2; ++i) {
+    for (const CorpusSentence& sentence : Parse(lines)) sentences.push_back(sentence);
+  }
+  // Each place is written twice: 工 and 沪 are in none, 国 is no j token.
+  EXPECT_EQ(PlaceAbbreviations(sentences, kCompoundSurnames, 2),
+            (std::set<std::string>{"中", "京", "美"}));
+  EXPECT_TRUE(PlaceAbbreviations(sentences, kCompoundSurnames, 3).empty());
 }
 
 class EntityTrainerTest : public ::testing::Test {
@@ -166,6 +202,19 @@ TEST_F(EntityTrainerTest, SequencesArePiecesLabelledWithTheDictionaryCodes) {
             "上\t0\t18\tB-LOC\n海\t8\t20\tE-LOC\n12\t0\t22\tO\n\n");
   EXPECT_EQ(trainer.stats().sequences, 2u);
   EXPECT_EQ(trainer.stats().tokens, 12u);
+}
+
+TEST_F(EntityTrainerTest, PlaceAbbreviationsAreLabelledButNoEntries) {
+  EntityTrainer trainer = NewTrainer();
+  std::vector<std::string> lines(10, "中国/ns  好/a");
+  lines.push_back("中/j  日/j  会谈/vn");
+  std::vector<CorpusSentence> sentences = Parse(lines);
+  trainer.Count(sentences);
+  EXPECT_EQ(trainer.place_abbreviations(), std::set<std::string>{"中"});
+  EXPECT_EQ(trainer.stats().abbreviations, 1u);
+  EXPECT_EQ(GbkToUtf8(trainer.DictionarySource()).find("中\t"), std::string::npos);
+  std::string columns = GbkToUtf8(trainer.CrfColumns({sentences.back()}));
+  EXPECT_EQ(columns, "中\t0\t0\tB-LOC\n日\t0\t2\tO\n会\t0\t4\tO\n谈\t0\t6\tO\n\n");
 }
 
 TEST_F(EntityTrainerTest, OverlongPiecesAreLeftOutOfTheSequences) {

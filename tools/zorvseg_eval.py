@@ -33,7 +33,10 @@ character offsets in the line given; dates are not scored. Gold formats:
           organisation; outside such compounds an nr token is a person,
           joined with the nr token after it when it is a surname (one
           character, or a compound surname of the data directory's
-          name.dat), an ns token a place and an nt token an organisation.
+          name.dat), an ns token a place and an nt token an organisation;
+          with --place-abbreviations FILE (the entity trainer's
+          place_abbreviations.txt) a one-character j token listed there
+          is a place too.
 """
 import argparse
 import json
@@ -309,7 +312,7 @@ def pd_tokens(line):
     return out, compound_tags
 
 
-def pd_entities(tokens, compound_tags, surnames):
+def pd_entities(tokens, compound_tags, surnames, abbreviations=frozenset()):
     """(text, [(start, end, type)]) by the entity trainer's rules."""
     starts, pos = [], 0
     for word, _, _ in tokens:
@@ -337,11 +340,13 @@ def pd_entities(tokens, compound_tags, surnames):
             count = 2
         if tag in PD_ENTITY_TAGS:
             entities.append((starts[i], starts[i + count], PD_ENTITY_TAGS[tag]))
+        elif tag == "j" and word in abbreviations:
+            entities.append((starts[i], starts[i + 1], "LOC"))
         i += count
     return "".join(word for word, _, _ in tokens), entities
 
 
-def read_pd_entity_gold(path, days, surnames):
+def read_pd_entity_gold(path, days, surnames, abbreviations):
     sentences = []
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
@@ -349,7 +354,7 @@ def read_pd_entity_gold(path, days, surnames):
                 continue
             tokens, compound_tags = pd_tokens(line.rstrip("\r\n"))
             if tokens:
-                sentences.append(pd_entities(tokens, compound_tags, surnames))
+                sentences.append(pd_entities(tokens, compound_tags, surnames, abbreviations))
     return sentences
 
 
@@ -375,7 +380,9 @@ def test_entities(output_lines):
 
 def evaluate_entities(args, fmt, days):
     if fmt == "pd":
-        gold = read_pd_entity_gold(args.gold, days, compound_surnames(args))
+        gold = read_pd_entity_gold(args.gold, days, compound_surnames(args),
+                                   load_words(args.place_abbreviations)
+                                   if args.place_abbreviations else frozenset())
     else:
         gold = read_character_gold(args.gold, fmt)
     if not gold:
@@ -420,6 +427,8 @@ def main():
     parser.add_argument("--pos", action="store_true", help="also score tags (pd gold)")
     parser.add_argument("--entities", action="store_true",
                         help="score entities (bio, conll or pd gold) instead of words")
+    parser.add_argument("--place-abbreviations",
+                        help="pd entities: one-character j tokens listed here are places")
     args = parser.parse_args()
 
     fmt = args.format or guess_format(args.gold)

@@ -26,6 +26,8 @@ const double kMinShare = 0.5;
 const size_t kMinRoleCount = 3;
 const double kMinRoleShare = 0.05;
 const char kHolidayScore[] = "0.9";
+// Places written this often lend their characters to abbreviations.
+const size_t kMinAbbreviatedPlaceCount = 10;
 // The recogniser never sees a longer piece: sentences are at most this long.
 const size_t kLongestPiece = 1020;
 
@@ -56,6 +58,16 @@ bool InEntityCompound(const CorpusSentence& sentence, const CorpusToken& token) 
   return token.compound >= 0 && EntityTag(sentence.compounds[token.compound].tag, &ignored);
 }
 
+// The characters of UTF-8 text.
+std::vector<std::string> Utf8CharacterList(const std::string& utf8) {
+  std::vector<std::string> out;
+  for (unsigned char c : utf8) {
+    if ((c & 0xC0) != 0x80 || out.empty()) out.emplace_back();
+    out.back().push_back(static_cast<char>(c));
+  }
+  return out;
+}
+
 bool IsSurname(const std::string& word, const std::set<std::string>& compound_surnames) {
   size_t characters = Utf8Characters(word);
   return characters == 1 || (characters == 2 && compound_surnames.count(word) > 0);
@@ -75,7 +87,8 @@ std::vector<std::string> TwoByteCharacters(const std::string& gb) {
 }  // namespace
 
 std::vector<CorpusEntity> CorpusEntities(const CorpusSentence& sentence,
-                                         const std::set<std::string>& compound_surnames) {
+                                         const std::set<std::string>& compound_surnames,
+                                         const std::set<std::string>& place_abbreviations) {
   std::vector<CorpusEntity> entities;
   for (const CorpusCompound& compound : sentence.compounds) {
     EntityType type;
@@ -86,16 +99,53 @@ std::vector<CorpusEntity> CorpusEntities(const CorpusSentence& sentence,
   const std::vector<CorpusToken>& tokens = sentence.tokens;
   for (size_t i = 0; i < tokens.size(); ++i) {
     EntityType type;
-    if (InEntityCompound(sentence, tokens[i]) || !EntityTag(tokens[i].tag, &type)) continue;
+    if (InEntityCompound(sentence, tokens[i])) continue;
+    if (tokens[i].tag == "j" && place_abbreviations.count(tokens[i].word) > 0) {
+      entities.push_back({i, 1, EntityType::kLocation, true});
+      continue;
+    }
+    if (!EntityTag(tokens[i].tag, &type)) continue;
     bool joined = type == EntityType::kPerson && i + 1 < tokens.size() &&
                   tokens[i + 1].tag == "nr" && !InEntityCompound(sentence, tokens[i + 1]) &&
                   IsSurname(tokens[i].word, compound_surnames);
-    entities.push_back({i, joined ? 2u : 1u, type});
+    entities.push_back({i, joined ? 2u : 1u, type, false});
     if (joined) ++i;
   }
   std::sort(entities.begin(), entities.end(),
             [](const CorpusEntity& a, const CorpusEntity& b) { return a.first < b.first; });
   return entities;
+}
+
+std::set<std::string> PlaceAbbreviations(const std::vector<CorpusSentence>& sentences,
+                                         const std::set<std::string>& compound_surnames,
+                                         size_t min_place_count) {
+  std::map<std::string, size_t> places;
+  std::set<std::string> abbreviations;
+  for (const CorpusSentence& sentence : sentences) {
+    for (const CorpusEntity& entity : CorpusEntities(sentence, compound_surnames)) {
+      if (entity.type != EntityType::kLocation) continue;
+      std::string text;
+      for (size_t i = entity.first; i < entity.first + entity.count; ++i) {
+        text += sentence.tokens[i].word;
+      }
+      ++places[text];
+    }
+    for (const CorpusToken& token : sentence.tokens) {
+      if (token.tag == "j" && Utf8Characters(token.word) == 1) abbreviations.insert(token.word);
+    }
+  }
+  std::set<std::string> place_characters;
+  for (const auto& [place, count] : places) {
+    if (count < min_place_count) continue;
+    for (const std::string& character : Utf8CharacterList(place)) {
+      place_characters.insert(character);
+    }
+  }
+  std::set<std::string> out;
+  for (const std::string& abbreviation : abbreviations) {
+    if (place_characters.count(abbreviation) > 0) out.insert(abbreviation);
+  }
+  return out;
 }
 
 EntityTrainer::EntityTrainer(std::function<std::string(const std::string&)> normalise,
@@ -145,6 +195,8 @@ bool EntityTrainer::Usable(const std::string& text) {
 }
 
 void EntityTrainer::Count(const std::vector<CorpusSentence>& sentences) {
+  place_abbreviations_ =
+      PlaceAbbreviations(sentences, compound_surnames_, kMinAbbreviatedPlaceCount);
   for (const CorpusSentence& sentence : sentences) {
     std::vector<std::string> words = NormalisedWords(sentence);
     for (const std::string& word : words) {
@@ -154,7 +206,13 @@ void EntityTrainer::Count(const std::vector<CorpusSentence>& sentences) {
     for (const CorpusCompound& compound : sentence.compounds) {
       if (compound.count > 1) ++texts_[Text(words, compound.first, compound.count)].total;
     }
-    for (const CorpusEntity& entity : CorpusEntities(sentence, compound_surnames_)) {
+    for (const CorpusEntity& entity :
+         CorpusEntities(sentence, compound_surnames_, place_abbreviations_)) {
+      // One character is never a dictionary entity: only the CRF learns these.
+      if (entity.abbreviation) {
+        ++stats_.abbreviations;
+        continue;
+      }
       std::string text = Text(words, entity.first, entity.count);
       if (!Usable(text)) continue;
       Counts& counts = texts_[text];
@@ -301,7 +359,8 @@ std::string EntityTrainer::CrfColumns(const std::vector<CorpusSentence>& sentenc
     for (const std::string& word : words) offsets.push_back(offsets.back() + word.size());
     std::vector<std::pair<size_t, size_t>> spans;
     std::vector<EntityType> types;
-    for (const CorpusEntity& entity : CorpusEntities(sentence, compound_surnames_)) {
+    for (const CorpusEntity& entity :
+         CorpusEntities(sentence, compound_surnames_, place_abbreviations_)) {
       size_t begin = offsets[entity.first];
       size_t end = offsets[entity.first + entity.count];
       if (end <= begin || (!spans.empty() && begin < spans.back().second)) continue;

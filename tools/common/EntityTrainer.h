@@ -8,7 +8,10 @@
 //  - outside such compounds, an nr token is a person, joined with the nr
 //    token right after it when it is a surname: one character, or two
 //    that are a compound surname (江/nr 泽民/nr is 江泽民); an ns token is
-//    a place and an nt token an organisation.
+//    a place and an nt token an organisation;
+//  - a one-character abbreviation token (j) is a place when its character
+//    is one of the corpus's place abbreviations (see PlaceAbbreviations):
+//    中 and 美 in 中/j 美/j 关系, 京 in 在/j 京/j.
 // An entity whose text is empty after normalisation, or made only of
 // punctuation, is skipped and counted.
 #ifndef ZORVSEG_TOOLS_COMMON_ENTITYTRAINER_H_
@@ -33,12 +36,23 @@ struct CorpusEntity {
   size_t first = 0;
   size_t count = 0;
   EntityType type = EntityType::kPerson;
+  bool abbreviation = false;  // a one-character place abbreviation
 };
 
-// The entities of a sentence by the rules above; compound_surnames holds
-// UTF-8 surnames.
+// The entities of a sentence by the rules above; compound_surnames and
+// place_abbreviations hold UTF-8 text.
 std::vector<CorpusEntity> CorpusEntities(const CorpusSentence& sentence,
-                                         const std::set<std::string>& compound_surnames);
+                                         const std::set<std::string>& compound_surnames,
+                                         const std::set<std::string>& place_abbreviations = {});
+
+// The characters the corpus writes as one-character abbreviations (j
+// tokens) that stand for places: those found in a place name written at
+// least min_place_count times (中 in 中国, 京 in 北京). A character that is
+// in no frequent place name is left out (工, 警: abbreviations of other
+// things), and so are the few places abbreviated by an unrelated character.
+std::set<std::string> PlaceAbbreviations(const std::vector<CorpusSentence>& sentences,
+                                         const std::set<std::string>& compound_surnames,
+                                         size_t min_place_count);
 
 struct EntityTrainerStats {
   size_t persons = 0, locations = 0, organizations = 0;  // entity occurrences
@@ -49,6 +63,7 @@ struct EntityTrainerStats {
   size_t name_characters = 0, holidays = 0;
   size_t sequences = 0, tokens = 0;
   size_t long_pieces = 0;  // pieces over a sentence's length, not written
+  size_t abbreviations = 0;  // place abbreviations: CRF labels, no entries
 };
 
 // Bits of the name-character code (the CRF's second column).
@@ -65,7 +80,10 @@ class EntityTrainer {
   EntityTrainer(std::function<std::string(const std::string&)> normalise,
                 std::set<std::string> compound_surnames);
 
+  // Counts entities and characters; finds the place abbreviations first.
   void Count(const std::vector<CorpusSentence>& sentences);
+  // UTF-8, found by Count.
+  const std::set<std::string>& place_abbreviations() const { return place_abbreviations_; }
   // Holidays and festivals (UTF-8, one a line, '#' comments), taken as
   // dates with a sure score.
   void AddHolidays(const std::vector<std::string>& holidays);
@@ -107,6 +125,7 @@ class EntityTrainer {
 
   std::function<std::string(const std::string&)> normalise_;
   std::set<std::string> compound_surnames_;
+  std::set<std::string> place_abbreviations_;
   std::map<std::string, Counts> texts_;
   std::map<std::string, CharacterRoles> characters_;
   std::vector<std::string> holidays_;

@@ -31,7 +31,8 @@ const char kUsage[] =
     "score is the share of its occurrences as a place), name characters with\n"
     "their codes for the CRF (bits: 1 surname, 2 given-name character,\n"
     "4 transliteration character, 8 place suffix, 16 organisation suffix), and\n"
-    "the holidays of --holidays.\n"
+    "the holidays of --holidays. One-character abbreviations (j) of frequent\n"
+    "places (中 for 中国, 京 for 北京) are places for the CRF.\n"
     "\n"
     "  --gbk                   the corpus is GBK (default UTF-8)\n"
     "  --hold-out-days LIST    comma-separated days YYYYMMDD not trained on\n"
@@ -45,7 +46,9 @@ const char kUsage[] =
     "  --crf-columns FILE      also write the CRF's training sequences (GB18030):\n"
     "                          the recogniser's feature line per token with the\n"
     "                          gold label (B-, I-, E- with PER, LOC, ORG, or O)\n"
-    "  --sources DIR           also write the dictionary's source, ne_dict.txt\n"
+    "  --sources DIR           also write the dictionary's source, ne_dict.txt,\n"
+    "                          and place_abbreviations.txt: the one-character\n"
+    "                          abbreviations (j) taken as places (UTF-8)\n"
     "  --help                  show this help\n"
     "\n"
     "The same input gives byte-identical files.\n";
@@ -142,15 +145,22 @@ bool WriteFile(const std::string& path, const std::string& text) {
       });
 }
 
+std::string Lines(const std::set<std::string>& texts) {
+  std::string out;
+  for (const std::string& text : texts) out += text + "\n";
+  return out;
+}
+
 void PrintSummary(const CorpusStats& corpus, size_t sentences, const EntityTrainerStats& s) {
   std::printf("corpus: %zu lines, %zu sentences trained, %zu held out; skipped or mapped: %zu "
               "malformed tokens, %zu over 100 characters, %zu unbalanced brackets, %zu lines "
               "with invalid bytes\n",
               corpus.lines, sentences, corpus.held_out_lines, corpus.malformed_tokens,
               corpus.overlong_tokens, corpus.unbalanced_brackets, corpus.invalid_text_lines);
-  std::printf("entities: %zu persons, %zu places, %zu organisations (skipped: %zu only "
-              "punctuation, %zu empty)\n",
-              s.persons, s.locations, s.organizations, s.punctuation_entities, s.empty_entities);
+  std::printf("entities: %zu persons, %zu places, %zu organisations, %zu place "
+              "abbreviations (skipped: %zu only punctuation, %zu empty)\n",
+              s.persons, s.locations, s.organizations, s.abbreviations, s.punctuation_entities,
+              s.empty_entities);
   std::printf("ne_dict: %zu persons, %zu places, %zu organisations (%zu outside GBK left "
               "out), %zu name characters, %zu holidays\n",
               s.person_entries, s.location_entries, s.organization_entries, s.four_byte_entries,
@@ -180,7 +190,12 @@ int Run(const Options& o) {
     std::fprintf(stderr, "zorvseg-train entities: cannot build %s\n", ne_dict.c_str());
     return 1;
   }
-  if (!o.sources_dir.empty() && !WriteFile(o.sources_dir + "/ne_dict.txt", source)) return 1;
+  if (!o.sources_dir.empty() &&
+      (!WriteFile(o.sources_dir + "/ne_dict.txt", source) ||
+       !WriteFile(o.sources_dir + "/place_abbreviations.txt",
+                  Lines(trainer.place_abbreviations())))) {
+    return 1;
+  }
   // The codes come from the dictionary just built, as the recogniser reads them.
   if (!o.crf_columns.empty() &&
       !WriteFile(o.crf_columns, trainer.CrfColumns(corpus.sentences()))) {
