@@ -187,6 +187,45 @@ TEST_F(NerTest, DictionaryAndCrfCandidatesMerge) {
   for (const auto& c : kCases) EXPECT_EQ(c.entities, Entities(c.text)) << c.text;
 }
 
+TEST_F(NerTest, APersonBeginningALongerWordSplitsIt) {
+  // The lexicon writes 王小二理论, 北京人 and 淮河水 as words; entries that
+  // end inside a path word are otherwise refused.
+  const std::vector<std::string> words = {"学", "王小二理论", "理论", "北京人", "人",
+                                          "淮河水", "水", "王小", "二理"};
+  std::vector<std::string> lexicon, ngram;
+  for (const std::string& w : words) {
+    lexicon.push_back(w + "\t1");
+    ngram.push_back("8 1 " + std::to_string(testutil::WordId(words, w)));
+  }
+  testutil::WriteDataDir(dir_, lexicon, ngram);
+  testutil::WriteEntityFiles(dir_, kEntities, {"欧阳", "司马"}, "");
+  ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
+  handle_ = LxCreateSegHandle(kModeNeName);
+  ASSERT_NE(nullptr, handle_);
+  const struct {
+    const char* text;
+    const char* entities;
+    const char* words;
+  } kCases[] = {
+      {"学王小二理论", "王小二/PER", "学 王小二 理论"},
+      // places and organisations are not split out of words
+      {"北京人", "", "北京人"},
+      {"淮河水", "", "淮河水"},
+      // the name must begin a path word: 王小二 would cut 二理, so the
+      // shorter entry 王小 that fits the words is taken
+      {"王小二理", "王小/PER", "王小 二理"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(c.entities, Entities(c.text)) << c.text;
+    std::string words;
+    for (size_t i = 0; i < LxGetResultCnt(handle_); ++i) {
+      const token_t* word = LxGetBasicTokenAt(handle_, static_cast<int32_t>(i));
+      words += (i ? " " : "") + std::string(word->word);
+    }
+    EXPECT_EQ(c.words, words) << c.text;
+  }
+}
+
 TEST_F(NerTest, ATabInsideAPieceKeepsThePieceLabelled) {
   Start(kSingle, "", kNameCharacters);
   EXPECT_EQ("王小二/PER", Entities("见王小二\t了"));

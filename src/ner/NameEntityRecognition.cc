@@ -178,24 +178,47 @@ void NameEntityRecognition::ner_by_dict(const char* sentence, std::size_t len,
     ZS_LOG_INFO("cur_pos=%zu, ret_value=%zu, start=%.*s", pos, count,
                 static_cast<int>(len - pos), sentence + pos);
     if (count > kNeCapacity) count = kNeCapacity;
-    std::size_t taken = 0;
-    for (std::size_t i = count; i-- > 0 && taken == 0;) {
-      const NEDictAttribute* entry = NEDict::GetValue(trie_result_[i]);
-      if (entry == nullptr) continue;
-      ZS_LOG_INFO("cur_pos=%zu, get value %zu, mold=%u, len=%u", pos, i, entry->type,
-                  entry->len);
-      // A single character is never an entity; a place needs its score.
-      if ((entry->type & kNeNameChar) != 0 || entry->len <= 2) continue;
-      if ((entry->type & kNePlace) != 0 && entry->attr.score <= 0.5f) continue;
-      if (!IsValidEntity(seg_net, mask, pos, entry->type, entry->len, false)) continue;
-      dict_ne_[dict_ne_number_++] = {static_cast<uint32_t>(pos), entry->len, entry->type,
-                                     kNeFromDictionary, 0};
-      ZS_LOG_INFO("ner_by_dict %zu: start_pos=%zu, len=%u, mold=%u", dict_ne_number_, pos,
-                  entry->len, entry->type);
-      taken = entry->len;
-    }
+    std::size_t taken = TakeDictEntry(pos, count, seg_net, mask, false);
+    // A person's name that begins a longer word (邓小平 of 邓小平理论) is
+    // found too, when no entry fits the words as they are.
+    if (taken == 0) taken = TakeDictEntry(pos, count, seg_net, mask, true);
     pos += taken > 0 ? taken : GbCharLen(sentence, pos, len);
   }
+}
+
+bool NameEntityRecognition::BeginsPathWord(const OmniSegNet* seg_net, std::size_t start,
+                                           std::size_t len) {
+  if (!IsOptimal(seg_net, start) || IsOptimal(seg_net, start + len)) return false;
+  for (std::size_t i = 1; i < len; ++i) {
+    if (IsOptimal(seg_net, start + i)) return false;
+  }
+  return true;
+}
+
+std::size_t NameEntityRecognition::TakeDictEntry(std::size_t pos, std::size_t count,
+                                                 OmniSegNet* seg_net, uint32_t mask,
+                                                 bool split_words) {
+  for (std::size_t i = count; i-- > 0;) {
+    const NEDictAttribute* entry = NEDict::GetValue(trie_result_[i]);
+    if (entry == nullptr) continue;
+    ZS_LOG_INFO("cur_pos=%zu, get value %zu, mold=%u, len=%u", pos, i, entry->type, entry->len);
+    // A single character is never an entity; a place needs its score.
+    if ((entry->type & kNeNameChar) != 0 || entry->len <= 2) continue;
+    if ((entry->type & kNePlace) != 0 && entry->attr.score <= 0.5f) continue;
+    if (split_words) {
+      if ((entry->type & kNePersonBits) == 0 || (entry->type & kNeScanRefused) != 0 ||
+          !BeginsPathWord(seg_net, pos, entry->len) || !ForceBoundary(seg_net, pos + entry->len)) {
+        continue;
+      }
+    }
+    if (!IsValidEntity(seg_net, mask, pos, entry->type, entry->len, false)) continue;
+    dict_ne_[dict_ne_number_++] = {static_cast<uint32_t>(pos), entry->len, entry->type,
+                                   kNeFromDictionary, 0};
+    ZS_LOG_INFO("ner_by_dict %zu: start_pos=%zu, len=%u, mold=%u", dict_ne_number_, pos,
+                entry->len, entry->type);
+    return entry->len;
+  }
+  return 0;
 }
 
 std::size_t NameEntityRecognition::SplitPieces(const char* sentence, std::size_t len,
