@@ -543,6 +543,20 @@ class EntityEvaluation(unittest.TestCase):
         # 京 of 北/j 京/j is a place now (北 is not listed)
         self.assertEqual(rows["LOC"], "1 right, 2 gold, 2 found")
 
+    def test_unreadable_files_are_a_clear_error(self):
+        with tempfile.TemporaryDirectory() as d:
+            gold = os.path.join(d, "gold.bio.txt")
+            with open(gold, "w", encoding="utf-8") as f:
+                f.write("王 B-PER\n\n")
+            missing = os.path.join(d, "missing.txt")
+            for args in (["--place-abbreviations", missing, gold],
+                         ["--train-words", missing, gold], [missing], ["--entities", d]):
+                proc = subprocess.run([os.path.join(ARGS.bin, "zorvseg-eval"), *args],
+                                      capture_output=True, timeout=60)
+                self.assertEqual(proc.returncode, 1, args)
+                self.assertIn(b"zorvseg-eval: cannot read", proc.stderr, args)
+                self.assertNotIn(b"Traceback", proc.stderr, args)
+
 
 FULL, SIMPLE, WHOLE, LM_PINYIN = "0x00212314", "0x08212314", "0x00292314", "0x03212314"
 

@@ -430,6 +430,9 @@ def main():
     parser.add_argument("--place-abbreviations",
                         help="pd entities: one-character j tokens listed here are places")
     args = parser.parse_args()
+    for path in (args.gold, args.train_words, args.place_abbreviations):
+        if path and not (os.path.isfile(path) and os.access(path, os.R_OK)):
+            sys.exit(f"zorvseg-eval: cannot read {path}")
 
     fmt = args.format or guess_format(args.gold)
     days = set(d for d in args.days.split(",") if d)
