@@ -102,7 +102,7 @@ class InputsAndOutputs(unittest.TestCase):
         out = seg("--presegmented", stdin=data).stdout.decode().split("\n")
         self.assertEqual(len(out), 4)
         self.assertEqual([w.split("/")[0] for w in out[0].split(" ")], words * 30000)
-        self.assertEqual(out[0].split(" ")[:4], ["我们/r", "研究/vn", "生命/n", "起源/n"])
+        self.assertEqual(out[0].split(" ")[:4], ["我们/r", "研究/v", "生命/n", "起源/n"])
         self.assertEqual(out[1].split(" "), ["我们/r", long_word + "/unk", "研究/v"])
         self.assertEqual((out[2], out[3]), ("生命/n", ""))
 

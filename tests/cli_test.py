@@ -225,7 +225,7 @@ CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "s
                       "corpora", "pd1998-01", "199801.utf8.txt")
 
 
-TRAINED_FILES = ("core_dict.dat", "tag_info.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2", "ngram.dat3")
+TRAINED_FILES = ("core_dict.dat", "tag_info.dat", "tag_context.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2", "ngram.dat3")
 
 
 def copy_untrained_resources(out_dir):
@@ -296,7 +296,7 @@ class Trainer(unittest.TestCase):
                 self.assertEqual(self.run_sample(d).returncode, 0)
                 files = []
                 for name in ("core_dict.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2",
-                             "ngram.dat3"):
+                             "ngram.dat3", "tag_context.dat"):
                     with open(os.path.join(d, name), "rb") as f:
                         files.append(f.read())
                 outputs.append(files)

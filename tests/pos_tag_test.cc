@@ -3,6 +3,7 @@
 // does not know, word kinds, the person-name rule, and overlong sentences.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <random>
 #include <string>
@@ -13,6 +14,7 @@
 #include "lattice/OmniSegSingleWord.h"
 #include "pos/CSegmentTag.h"
 #include "pos/PosInterveneCoredict.h"
+#include "pos/TagContext.h"
 #include "pos/TagModel.h"
 #include "pos/TransitionBlock.h"
 #include "support/TestUtil.h"
@@ -104,6 +106,39 @@ TEST_F(PosTagTest, TransitionsCanOverrideTheBestEmission) {
 TEST_F(PosTagTest, EmissionsDecideWhenTransitionsAreFlat) {
   Load({{"研究", {{"vn", -1}, {"v", -0.5f}}}, {"起源", {{"n", -2}, {"v", -1}}}}, {}, 0);
   EXPECT_EQ(Tagged("研究起源"), "研究/v 起源/v");
+}
+
+TEST_F(PosTagTest, TheWordsAroundAWordAddTheirContextWeights) {
+  std::map<std::string, TagWeights> words = {{"研究", {{"v", -0.5f}, {"vn", -1}}},
+                                             {"生命", {{"n", -1}}},
+                                             {"起源", {{"n", -1}}}};
+  uint32_t life = static_cast<uint32_t>(testutil::WordId(kWords, "生命"));
+  uint32_t origin = static_cast<uint32_t>(testutil::WordId(kWords, "起源"));
+  // After 研究 comes 生命: it lifts vn by 1 (vn -1 + 1 beats v -0.5). 起源
+  // before 研究 lowers vn again, by more.
+  std::vector<TagContext::Record> records = {
+      {life, TagContext::kWordAfter, TagId("vn"), 0, 1.0f},
+      {origin, TagContext::kWordBefore, TagId("vn"), 0, -2.0f},
+      {life, TagContext::kWordBefore, TagId("n"), 0, 5.0f}};  // 生命 before a one-tag word
+  TagContext context;
+  std::string error;
+  ASSERT_TRUE(context.Assign(records, &error)) << error;
+  ASSERT_TRUE(context.Save(dir_.path() + "/tag_context.dat"));
+  Load(words, {}, 0);
+  EXPECT_EQ(Tagged("研究生命"), "研究/vn 生命/n");
+  EXPECT_EQ(Tagged("研究起源"), "研究/v 起源/n");
+  EXPECT_EQ(Tagged("起源研究生命"), "起源/n 研究/v 生命/n");
+  EXPECT_EQ(Tagged("生命研究"), "生命/n 研究/v");
+}
+
+TEST_F(PosTagTest, ADamagedContextFileFailsTheLoadAndAMissingOneIsNoContext) {
+  dir_.Write("tag_context.dat", "ZTC1\x05");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(LxInitSeg(dir_.path().c_str()));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("tag_context.dat"), std::string::npos);
+  std::remove(dir_.File("tag_context.dat").c_str());
+  Load({{"研究", {{"v", -0.5f}, {"vn", -1}}}, {"生命", {{"n", -1}}}}, {}, 0);
+  EXPECT_EQ(Tagged("研究生命"), "研究/v 生命/n");
 }
 
 TEST_F(PosTagTest, TiesGoToTheEarlierCandidate) {

@@ -59,3 +59,50 @@ TEST(TagPerceptronTest, SameInputSameWeights) {
   }
   for (size_t k = 0; k < 2; ++k) EXPECT_EQ(first.Emission(0, k), second.Emission(0, k));
 }
+
+namespace {
+
+// Word 0 may be X or Y; words 1 and 2 are both always X, so no transition
+// tells them apart: word 0 is Y before word 1 and X before word 2.
+TagPerceptron WordBeforeDecides() {
+  TagPerceptron perceptron(2);
+  perceptron.AddWord({{kX, -1.0}, {kY, -1.5}});
+  perceptron.AddWord({{kX, -1.0}});
+  perceptron.AddWord({{kX, -1.0}});
+  for (int i = 0; i < 20; ++i) {
+    perceptron.AddSentence({{0, kY}, {1, kX}});
+    perceptron.AddSentence({{0, kX}, {2, kX}});
+  }
+  return perceptron;
+}
+
+}  // namespace
+
+TEST(TagPerceptronTest, LearnsWhatTheNeighbouringWordsSayOnlyWithContext) {
+  TagPerceptron plain = WordBeforeDecides();
+  EXPECT_GT(plain.Train(5, 0.3), 0u);
+  EXPECT_TRUE(plain.ContextWeights(0.0).empty());
+
+  TagPerceptron context = WordBeforeDecides();
+  context.UseContext();
+  context.Train(5, 0.3);
+  EXPECT_EQ(context.Train(1, 0.3), 0u);
+  // The word after (side 1) speaks: word 1 for Y, word 2 for X; nothing
+  // else gets a weight, and the list is ordered by side, word and tag.
+  std::vector<TagPerceptron::ContextWeight> weights = context.ContextWeights(0.0);
+  ASSERT_FALSE(weights.empty());
+  double score[3][2] = {};
+  for (size_t i = 0; i < weights.size(); ++i) {
+    EXPECT_EQ(weights[i].side, 1);
+    score[weights[i].word][weights[i].tag] = weights[i].weight;
+    if (i > 0) {
+      EXPECT_TRUE(std::make_pair(weights[i - 1].word, weights[i - 1].tag) <
+                  std::make_pair(weights[i].word, weights[i].tag));
+    }
+  }
+  EXPECT_GT(score[1][kY], score[1][kX]);
+  EXPECT_GT(score[2][kX], score[2][kY]);
+  // The threshold leaves the small ones out.
+  EXPECT_LT(context.ContextWeights(1e9).size(), weights.size());
+  EXPECT_TRUE(context.ContextWeights(1e9).empty());
+}

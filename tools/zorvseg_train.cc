@@ -19,6 +19,7 @@
 #include "common/TrainingCorpus.h"
 #include "dict/CoreDict.h"
 #include "dict/NGram.h"
+#include "pos/TagContext.h"
 #include "pos/TagModel.h"
 #include "text/SentenceNormalizer.h"
 #include "zorvseg_mode.h"
@@ -44,6 +45,7 @@ struct Options {
   double open_scale = kDefaultOpenScale;
   size_t pos_passes = kDefaultPosPasses;
   double pos_rate = kDefaultPosRate;
+  bool pos_context = true;
   zorvseg_tools::CorpusOptions corpus_options;
   int32_t mode = new_seg::kModeModuleDefault;
 };
@@ -57,7 +59,7 @@ const char kUsage[] =
     "                         (a CRF model; zorvseg-train crf --help)\n"
     "\n"
     "Trains core_dict.dat, ngram.dat0..3 and, from a tagged corpus, tag_info.dat\n"
-    "of the data directory OUT_DIR from CORPUS, through the library's own build\n"
+    "and tag_context.dat of the data directory OUT_DIR from CORPUS, through the library's own build\n"
     "and model-writing code.\n"
     "\n"
     "  --format pd|words     People's Daily (id, word/tag tokens, [compounds]tag;\n"
@@ -82,6 +84,7 @@ const char kUsage[] =
     "  --pos-passes N        perceptron passes that refine the tag weights (default\n"
     "                        5; 0: the estimates alone)\n"
     "  --pos-rate X          size of one perceptron update (default 0.3)\n"
+    "  --no-pos-context      leave the word-context weights (tag_context.dat) empty\n"
     "  --sources DIR         also write the text sources (lexicon.txt, ngram.txt,\n"
     "                        GB18030) and train_words.txt (UTF-8 vocabulary) there\n"
     "  --help                show this help\n"
@@ -167,6 +170,8 @@ int ParseOptions(int argc, char** argv, Options& o) {
         fprintf(stderr, "zorvseg-train: --pos-rate wants a positive number\n");
         return 2;
       }
+    } else if (arg == "--no-pos-context") {
+      o.pos_context = false;
     } else if (arg == "--sources") {
       if ((v = value()) == nullptr) return 2;
       o.sources_dir = v;
@@ -248,6 +253,18 @@ void PrintTagSummary(const zorvseg_tools::PosStats& s) {
   printf("\n");
 }
 
+bool WriteTagContext(const zorvseg_tools::PosTrainer& pos, const std::string& path) {
+  new_seg::TagContext context;
+  std::string error;
+  if (!context.Assign(pos.ContextRecords(), &error) || !context.Save(path)) {
+    fprintf(stderr, "zorvseg-train: cannot build %s%s%s\n", path.c_str(),
+            error.empty() ? "" : ": ", error.c_str());
+    return false;
+  }
+  printf("tag context: %zu word-context weights\n", context.size());
+  return true;
+}
+
 int Run(const Options& o) {
   if (!new_seg::SentenceNormalizer::Init(o.t2s.c_str())) {
     fprintf(stderr, "zorvseg-train: cannot load the table %s\n", o.t2s.c_str());
@@ -277,7 +294,7 @@ int Run(const Options& o) {
     PrintListSummary("own word list", list.stats());
   }
   for (const char* name : {"core_dict.dat", "ngram.dat0", "ngram.dat1", "ngram.dat2",
-                           "ngram.dat3", "tag_info.dat"}) {
+                           "ngram.dat3", "tag_info.dat", "tag_context.dat"}) {
     if (!zorvseg_tools::DropManifestListing(o.out_dir + "/" + name)) return 1;
   }
   std::string lexicon = trainer.LexiconText();
@@ -297,7 +314,7 @@ int Run(const Options& o) {
     return 1;
   }
   pos.GuessTags(trainer.OpenWords(), trainer.own_tags());
-  pos.TrainWeights(o.pos_passes, o.pos_rate);
+  pos.TrainWeights(o.pos_passes, o.pos_rate, o.pos_context);
   std::string tag_source;
   if (pos.has_tags()) {
     tag_source = pos.SourceText();
@@ -310,6 +327,7 @@ int Run(const Options& o) {
       fprintf(stderr, "zorvseg-train: cannot build %s\n", tag_path.c_str());
       return 1;
     }
+    if (!WriteTagContext(pos, o.out_dir + "/tag_context.dat")) return 1;
   }
   if (!tag_source.empty() && !o.sources_dir.empty() &&
       !WriteText(o.sources_dir + "/tag_source.txt", tag_source)) {

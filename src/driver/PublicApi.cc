@@ -50,6 +50,7 @@ const LoadStep kLoadOrder[] = {
     {"ngram.dat", &NGram::Init, [] { NGram::UnInit(); }},
     {"t2s.dat", &SentenceNormalizer::Init, &SentenceNormalizer::UnInit},
     {"tag_info.dat", &CSegmentTag::Init, [] { CSegmentTag::UnInit(); }},
+    {"tag_context.dat", &CSegmentTag::InitContext, &CSegmentTag::UnInitContext},
     {"ne_dict.dat", &NEDict::Init, [] { NEDict::UnInit(); }},
     {"name.dat", &NEDict::load_compound_surname, [] { NEDict::UnInit(); }},
     {"ne_pattern.dat", &NEPattern::Init, [] { NEPattern::UnInit(); }},

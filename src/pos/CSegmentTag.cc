@@ -1,6 +1,9 @@
 #include "pos/CSegmentTag.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -16,6 +19,7 @@
 namespace new_seg {
 
 TagModel* CSegmentTag::mProbDict = nullptr;
+TagContext* CSegmentTag::m_context = nullptr;
 int32_t* CSegmentTag::m_pIDtoIndex = nullptr;
 uint32_t CSegmentTag::mMaxID = 0;
 CSegmentTag::WordTags* CSegmentTag::m_word_tags = nullptr;
@@ -145,6 +149,25 @@ bool CSegmentTag::UnInit() {
   return true;
 }
 
+bool CSegmentTag::InitContext(const char* tag_context_file) {
+  if (m_context != nullptr) return true;
+  if (tag_context_file == nullptr) return false;
+  struct stat status;
+  if (stat(tag_context_file, &status) != 0 && errno == ENOENT) return true;
+  TagContext* context = new (std::nothrow) TagContext;
+  if (context == nullptr || !context->Load(tag_context_file)) {
+    delete context;
+    return false;
+  }
+  m_context = context;
+  return true;
+}
+
+void CSegmentTag::UnInitContext() {
+  delete m_context;
+  m_context = nullptr;
+}
+
 bool CSegmentTag::_get_pos_char(int pos, char* str) {
   const char* name = pos >= 1 && pos <= kPosNameCount ? kPosNames[pos - 1] : "n";
   std::strcpy(str, name);
@@ -255,6 +278,27 @@ CSegmentTag::CandidateList CSegmentTag::RecordCandidates(uint32_t id) {
   return {kPosTemp, kPosTempProb, sizeof(kPosTemp)};
 }
 
+CSegmentTag::CandidateList CSegmentTag::WithContext(size_t word,
+                                                     const CandidateList& candidates) {
+  if (m_context == nullptr || candidates.count < 2) return candidates;
+  TagContext::Weights before = word > 0 && m_SegResult[word - 1] != 0
+                                   ? m_context->Find(TagContext::kWordBefore, m_SegResult[word - 1])
+                                   : TagContext::Weights{nullptr, nullptr};
+  TagContext::Weights after = word + 1 < mSegResultLen && m_SegResult[word + 1] != 0
+                                  ? m_context->Find(TagContext::kWordAfter, m_SegResult[word + 1])
+                                  : TagContext::Weights{nullptr, nullptr};
+  if (before.empty() && after.empty()) return candidates;
+  std::copy(candidates.weights, candidates.weights + candidates.count, m_context_weights);
+  for (const TagContext::Weights& weights : {before, after}) {
+    for (const TagContext::Record* record = weights.begin; record != weights.end; ++record) {
+      for (size_t k = 0; k < candidates.count; ++k) {
+        if (candidates.tags[k] == record->tag) m_context_weights[k] += record->weight;
+      }
+    }
+  }
+  return {candidates.tags, m_context_weights, candidates.count};
+}
+
 uint8_t CSegmentTag::_get_pos(size_t CurID, size_t CurPosID) const {
   const CandidateList& candidates = m_candidates[CurID];
   return CurPosID < candidates.count ? candidates.tags[CurPosID] : 0;
@@ -266,7 +310,7 @@ void CSegmentTag::do_pos_tag(bool use_ne) {
   m_pre_weight_buf[0] = 0.0f;
   for (size_t i = 0; i < mSegResultLen; ++i) {
     m_candidates[i] = _get_candidates(i);
-    const CandidateList& current = m_candidates[i];
+    const CandidateList current = WithContext(i, m_candidates[i]);
     if (previous.count * current.count >= TransitionBlock::kMinPairs) {
       transition_block_.Use(*mProbDict, previous.tags, previous.count, current.tags,
                             current.count);

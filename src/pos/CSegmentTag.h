@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pos/TagContext.h"
 #include "pos/TagModel.h"
 #include "pos/TransitionBlock.h"
 
@@ -51,6 +52,11 @@ class CSegmentTag {
   static bool Init(const char* tag_dict_file);
   static bool UnInit();
   static bool IsLoaded() { return mProbDict != nullptr; }
+  // Loads the word-context weights (tag_context.dat); true when loaded,
+  // already loaded, or when there is no such file: the tagger then goes by
+  // tag_info.dat alone. False with a message for a damaged file.
+  static bool InitContext(const char* tag_context_file);
+  static void UnInitContext();
 
   // Writes a tag into every path word's optimal item; with use_ne a person
   // tag ("nr") becomes "n", names being left to entity recognition. Without
@@ -85,6 +91,9 @@ class CSegmentTag {
   // The candidates of word `word`: fixed by its kind, its own list, or the
   // default list for a word the model does not know.
   CandidateList _get_candidates(size_t word) const;
+  // `candidates` of word `word` with the weights its neighbours add (in
+  // m_context_weights), or `candidates` when they add none.
+  CandidateList WithContext(size_t word, const CandidateList& candidates);
   // Candidate `CurPosID` of word `CurID`, from the lists do_pos_tag chose.
   uint8_t _get_pos(size_t CurID, size_t CurPosID) const;
 
@@ -109,6 +118,7 @@ class CSegmentTag {
   }
 
   static TagModel* mProbDict;
+  static TagContext* m_context;  // null without word-context weights
   static int32_t* m_pIDtoIndex;  // mMaxID + 1 entries, -1 for an id without a record
   static uint32_t mMaxID;
   static WordTags* m_word_tags;  // by id, for ids below m_word_tags_size
@@ -119,6 +129,7 @@ class CSegmentTag {
   size_t mSegResultLen = 0;
   float m_pre_weight_buf[MAX_POS_ROLE_TYPE] = {};
   float m_cur_weight_buf[MAX_POS_ROLE_TYPE] = {};
+  float m_context_weights[MAX_POS_ROLE_TYPE] = {};
   // Back-pointers: for word i and candidate k, the best candidate index of
   // word i - 1 (indices stay below 53, so a byte holds them).
   uint8_t m_pre_role_id[MAX_WORD_LEN + 1][MAX_POS_ROLE_TYPE] = {};

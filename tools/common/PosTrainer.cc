@@ -6,6 +6,7 @@
 #include "common/GbkText.h"
 #include "common/LexiconTrainer.h"
 #include "common/TagPerceptron.h"
+#include "dict/CoreDict.h"
 #include "pos/CSegmentTag.h"
 
 namespace zorvseg_tools {
@@ -27,6 +28,8 @@ const double kFeaturePrior = 5.0;
 // Guessed tags below this probability are left out of a word's list.
 const double kLeastGuess = 0.1;
 const size_t kLongestLengthClass = 5;
+// Word-context weights smaller than this are left out of tag_context.dat.
+const double kLeastContextWeight = 0.05;
 
 // Characters of a GB18030 word: the byte length of the first one, the start
 // of the last one and their number.
@@ -138,7 +141,7 @@ std::map<std::pair<std::string, std::string>, double> PosTrainer::EstimatedTrans
   return weights;
 }
 
-void PosTrainer::TrainWeights(size_t passes, double rate) {
+void PosTrainer::TrainWeights(size_t passes, double rate, bool context) {
   emission_weights_ = EstimatedEmissions();
   transition_weights_ = EstimatedTransitions();
   if (passes == 0 || numbered_words_.empty()) return;
@@ -160,7 +163,11 @@ void PosTrainer::TrainWeights(size_t passes, double rate) {
     perceptron.AddSentence(std::move(sentence));
   }
   tagged_sentences_.clear();
+  if (context) perceptron.UseContext();
   stats_.wrong_in_last_pass = perceptron.Train(passes, rate);
+  for (const TagPerceptron::ContextWeight& w : perceptron.ContextWeights(kLeastContextWeight)) {
+    context_weights_.emplace_back(w.side, w.word, w.tag, w.weight);
+  }
   for (size_t number = 0; number < numbered_words_.size(); ++number) {
     WeightedTags& list = emission_weights_.at(numbered_words_[number]);
     for (size_t k = 0; k < list.size(); ++k) list[k].second = perceptron.Emission(number, k);
@@ -168,6 +175,19 @@ void PosTrainer::TrainWeights(size_t passes, double rate) {
   for (auto& [pair, weight] : transition_weights_) {
     weight = perceptron.Transition(tag_number(pair.first), tag_number(pair.second));
   }
+}
+
+std::vector<new_seg::TagContext::Record> PosTrainer::ContextRecords() const {
+  std::vector<new_seg::TagContext::Record> records;
+  for (const auto& [side, number, tag, weight] : context_weights_) {
+    const std::string& word = numbered_words_[number];
+    int id = new_seg::CoreDict::ExactMatchSearch(word.data(), word.size());
+    if (id <= 0) continue;
+    // Tag ids count from 1 in the order of kTags.
+    records.push_back({static_cast<uint32_t>(id), static_cast<uint8_t>(side),
+                       static_cast<uint8_t>(tag + 1), 0, static_cast<float>(weight)});
+  }
+  return records;
 }
 
 // ln P(unknown | tag), estimated from the tags of the words seen once,

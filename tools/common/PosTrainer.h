@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/TrainingCorpus.h"
+#include "pos/TagContext.h"
 
 namespace zorvseg_tools {
 
@@ -47,8 +49,12 @@ class PosTrainer {
                  const std::map<std::string, std::string>& given_tags);
   // The weights of the model: the estimates above, refined by `passes`
   // passes of the averaged perceptron over the corpus (none: estimates
-  // only). Call before SourceText.
-  void TrainWeights(size_t passes, double rate);
+  // only). With `context` the perceptron also learns the word-context
+  // weights (ContextRecords). Call before SourceText.
+  void TrainWeights(size_t passes, double rate, bool context);
+  // The word-context weights by dictionary id (the dictionary built from
+  // the lexicon must be loaded); none without context training.
+  std::vector<new_seg::TagContext::Record> ContextRecords() const;
   // The model source (GB18030 words) in the tag-model compiler's format.
   std::string SourceText() const;
   const PosStats& stats() const { return stats_; }
@@ -80,6 +86,7 @@ class PosTrainer {
   std::vector<std::vector<std::pair<uint32_t, int>>> tagged_sentences_;
   std::map<std::string, WeightedTags> emission_weights_;
   std::map<std::pair<std::string, std::string>, double> transition_weights_;
+  std::vector<std::tuple<int, uint32_t, int, double>> context_weights_;  // side, word, tag
   PosStats stats_;
 };
 

@@ -1,5 +1,7 @@
 #include "common/TagPerceptron.h"
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 
 namespace zorvseg_tools {
@@ -44,6 +46,7 @@ void TagPerceptron::Decode(const std::vector<std::pair<uint32_t, int>>& sentence
     back_[i].assign(tags.size(), 0);
     for (size_t k = 0; k < tags.size(); ++k) {
       double emission = emissions_[sentence[i].first][k].value;
+      if (use_context_ && tags.size() > 1) emission += ContextScore(sentence, i, tags[k]);
       if (i == 0) {
         scores_[i][k] = TransitionWeight(static_cast<int>(tag_count_), tags[k]).value + emission;
         continue;
@@ -98,6 +101,10 @@ size_t TagPerceptron::Train(size_t passes, double rate) {
           ++wrong;
           Update(emissions_[sentence[i].first][gold[i]], rate);
           Update(emissions_[sentence[i].first][best[i]], -rate);
+          if (use_context_) {
+            UpdateContext(sentence, i, gold_tag, rate);
+            UpdateContext(sentence, i, best_tag, -rate);
+          }
         }
         if (gold_tag != best_tag || gold_previous != best_previous) {
           Update(TransitionWeight(gold_previous, gold_tag), rate);
@@ -110,6 +117,42 @@ size_t TagPerceptron::Train(size_t passes, double rate) {
     }
   }
   return wrong;
+}
+
+double TagPerceptron::ContextScore(const std::vector<std::pair<uint32_t, int>>& sentence,
+                                   size_t i, int tag) const {
+  double score = 0;
+  if (i > 0) {
+    auto found = context_.find(ContextKey(0, sentence[i - 1].first, tag));
+    if (found != context_.end()) score += found->second.value;
+  }
+  if (i + 1 < sentence.size()) {
+    auto found = context_.find(ContextKey(1, sentence[i + 1].first, tag));
+    if (found != context_.end()) score += found->second.value;
+  }
+  return score;
+}
+
+void TagPerceptron::UpdateContext(const std::vector<std::pair<uint32_t, int>>& sentence,
+                                  size_t i, int tag, double change) {
+  if (i > 0) Update(context_[ContextKey(0, sentence[i - 1].first, tag)], change);
+  if (i + 1 < sentence.size()) Update(context_[ContextKey(1, sentence[i + 1].first, tag)], change);
+}
+
+std::vector<TagPerceptron::ContextWeight> TagPerceptron::ContextWeights(double least) const {
+  std::vector<ContextWeight> weights;
+  for (const auto& [key, weight] : context_) {
+    double value = Averaged(weight);
+    if (std::fabs(value) < least) continue;
+    weights.push_back({static_cast<int>(key & 1), static_cast<uint32_t>(key >> 9),
+                       static_cast<int>((key >> 1) & 0xFF), value});
+  }
+  std::sort(weights.begin(), weights.end(), [](const ContextWeight& a, const ContextWeight& b) {
+    if (a.side != b.side) return a.side < b.side;
+    if (a.word != b.word) return a.word < b.word;
+    return a.tag < b.tag;
+  });
+  return weights;
 }
 
 double TagPerceptron::Averaged(const Weight& weight) const {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,10 @@ class TagPerceptron {
   // candidates).
   void AddSentence(std::vector<std::pair<uint32_t, int>> sentence);
 
+  // Also learn how the word before and the word after a word speak for its
+  // tags (weights by neighbour and tag, added to the word's emission).
+  void UseContext() { use_context_ = true; }
+
   // Passes over the sentences in an order shuffled with a fixed seed;
   // returns the tokens tagged wrong in the last pass.
   size_t Train(size_t passes, double rate);
@@ -36,6 +41,15 @@ class TagPerceptron {
   // Averaged weights after training.
   double Emission(size_t word, size_t candidate) const;
   double Transition(int from, int to) const;
+  struct ContextWeight {
+    int side;  // 0: the word before, 1: the word after
+    uint32_t word;
+    int tag;
+    double weight;
+  };
+  // The averaged context weights of at least `least` in size, by side,
+  // word and tag.
+  std::vector<ContextWeight> ContextWeights(double least) const;
 
  private:
   struct Weight {
@@ -48,12 +62,23 @@ class TagPerceptron {
     weight.updates += static_cast<double>(step_) * change;
   }
   double Averaged(const Weight& weight) const;
+  static uint64_t ContextKey(int side, uint32_t word, int tag) {
+    return (static_cast<uint64_t>(word) << 9) | (static_cast<uint64_t>(tag) << 1) |
+           static_cast<uint64_t>(side);
+  }
+  // What the neighbours of word i of the sentence give tag `tag`.
+  double ContextScore(const std::vector<std::pair<uint32_t, int>>& sentence, size_t i,
+                      int tag) const;
+  void UpdateContext(const std::vector<std::pair<uint32_t, int>>& sentence, size_t i, int tag,
+                     double change);
   Weight& TransitionWeight(int from, int to) { return transitions_[from * tag_count_ + to]; }
 
   size_t tag_count_;
   std::vector<std::vector<int>> candidate_tags_;
   std::vector<std::vector<Weight>> emissions_;
   std::vector<Weight> transitions_;
+  bool use_context_ = false;
+  std::unordered_map<uint64_t, Weight> context_;
   std::vector<std::vector<std::pair<uint32_t, int>>> sentences_;
   uint64_t step_ = 1;
   // Viterbi work space.
