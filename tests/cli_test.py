@@ -67,6 +67,19 @@ class SegmenterCli(unittest.TestCase):
             out = zorvseg("--data", data, "--format", "entities", stdin=line).stdout.decode()
             self.assertEqual(out.split(), ["2023年10月1日/DATE", "9点30分/DATE", "欧阳明/PER",
                                            "北京大学/ORG", "王小二/PER"])
+            # The basic words of a recognised person name are tagged nr,
+            # whatever the tagger made of them alone (王 小 二 is n a m).
+            out = zorvseg("--data", data, "--entities", "--format", "pos",
+                          stdin=line).stdout.decode().split()
+            spans, text = [], ""
+            for word, tag in (w.rsplit("/", 1) for w in out):
+                spans.append((len(text), len(text) + len(word), tag))
+                text += word
+            for name in ("欧阳明", "王小二"):
+                begin = text.index(name)
+                end = begin + len(name)
+                inside = {tag for b, e, tag in spans if b >= begin and e <= end}
+                self.assertEqual(inside, {"nr"}, out)
             # Whole names come out as single words with their tags.
             out = zorvseg("--data", data, "--whole-names", "--format", "pos",
                           stdin=line).stdout.decode().split()

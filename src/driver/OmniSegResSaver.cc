@@ -141,6 +141,7 @@ bool OmniSegResSaver::Save(int charset) {
   bool merge_names = seg_mode_->is_ne_name() &&
                      (seg_mode_->is_ne_per_whole() || seg_mode_->is_ne_org_whole() ||
                       seg_mode_->is_ne_loc_whole());
+  if (seg_mode_->is_ne_name() && seg_mode_->is_pos_tag()) TagPersonNameWords();
   if (merge_names && !MergeName()) return false;
   if (seg_mode_->is_use_custom_rule() && !MergeCustomRule()) return false;
   if (seg_mode_->is_use_custom_word() && !MergeCustomWord()) return false;
@@ -336,6 +337,32 @@ bool OmniSegResSaver::MergeName() {
     pos = end;
   }
   return true;
+}
+
+void OmniSegResSaver::TagPersonNameWords() {
+  size_t pos = 0;
+  while (size_t len = seg_net_->GetSegNode(pos)->next_term_len()) {
+    const OmniSegNode* node = seg_net_->GetSegNode(pos);
+    size_t name_len = 0;
+    for (size_t i = 0; i < node->phrase_item_size(); ++i) {
+      const OmniPhraseItem& phrase = node->phrase_items()[i];
+      if (phrase.phrase_attribute_idx == kPersonPhraseIdx && phrase.phrase_len > name_len &&
+          IsPathNode(pos + phrase.phrase_len)) {
+        name_len = phrase.phrase_len;
+      }
+    }
+    if (name_len == 0) {
+      pos += len;
+      continue;
+    }
+    // The name ends on a path node, so its words lead there.
+    for (size_t end = pos + name_len; pos < end && len != 0;
+         len = seg_net_->GetSegNode(pos)->next_term_len()) {
+      pos += len;
+      OmniSegItem* word = seg_net_->GetSegNode(pos)->optimal_item();
+      if (word != nullptr) word->pos_tag = kTagPerson;
+    }
+  }
 }
 
 bool OmniSegResSaver::IsPathNode(size_t pos) const {

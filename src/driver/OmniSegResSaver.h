@@ -56,6 +56,9 @@ class OmniSegResSaver {
  private:
   // Recognised names the mode keeps whole become single path words.
   bool MergeName();
+  // Tags the path words inside each recognised person name "nr": the tagger
+  // leaves person tags to entity recognition, which has the better view.
+  void TagPersonNameWords();
   const OmniPhraseItem* WholeNamePhrase(size_t node_pos) const;
   bool IsPathNode(size_t pos) const;
   bool MergeCustomRule();
