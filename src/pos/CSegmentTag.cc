@@ -222,6 +222,9 @@ void CSegmentTag::_get_ids_from_seg_net(OmniSegNet* seg_net,
     // The entries are read word after word by do_pos_tag: fetch them all
     // now so that their cache misses overlap.
     if (const WordTags* entry = WordTagsOf(id)) __builtin_prefetch(entry);
+    if (m_context != nullptr) {
+      if (const void* index = m_context->IndexOf(id)) __builtin_prefetch(index);
+    }
     m_SegResult[mSegResultLen] = id;
     m_SegType[mSegResultLen] = kind;
     ++mSegResultLen;
@@ -288,12 +291,18 @@ CSegmentTag::CandidateList CSegmentTag::WithContext(size_t word,
                                   ? m_context->Find(TagContext::kWordAfter, m_SegResult[word + 1])
                                   : TagContext::Weights{nullptr, nullptr};
   if (before.empty() && after.empty()) return candidates;
-  std::copy(candidates.weights, candidates.weights + candidates.count, m_context_weights);
+  // Frequent neighbours weigh dozens of tags: gather them by tag once.
   for (const TagContext::Weights& weights : {before, after}) {
     for (const TagContext::Record* record = weights.begin; record != weights.end; ++record) {
-      for (size_t k = 0; k < candidates.count; ++k) {
-        if (candidates.tags[k] == record->tag) m_context_weights[k] += record->weight;
-      }
+      m_tag_bonus[record->tag] += record->weight;
+    }
+  }
+  for (size_t k = 0; k < candidates.count; ++k) {
+    m_context_weights[k] = candidates.weights[k] + m_tag_bonus[candidates.tags[k]];
+  }
+  for (const TagContext::Weights& weights : {before, after}) {
+    for (const TagContext::Record* record = weights.begin; record != weights.end; ++record) {
+      m_tag_bonus[record->tag] = 0.0f;
     }
   }
   return {candidates.tags, m_context_weights, candidates.count};

@@ -130,6 +130,7 @@ class CSegmentTag {
   float m_pre_weight_buf[MAX_POS_ROLE_TYPE] = {};
   float m_cur_weight_buf[MAX_POS_ROLE_TYPE] = {};
   float m_context_weights[MAX_POS_ROLE_TYPE] = {};
+  float m_tag_bonus[PBUFSIZE] = {};  // by tag; all 0 between two WithContext calls
   // Back-pointers: for word i and candidate k, the best candidate index of
   // word i - 1 (indices stay below 53, so a byte holds them).
   uint8_t m_pre_role_id[MAX_WORD_LEN + 1][MAX_POS_ROLE_TYPE] = {};

@@ -18,8 +18,8 @@ const char kMagic[4] = {'Z', 'T', 'C', '1'};
 const uint64_t kHeaderBytes = sizeof(kMagic) + sizeof(uint32_t);
 static_assert(sizeof(TagContext::Record) == 12, "records are stored as they are in memory");
 
-std::tuple<uint8_t, uint32_t, uint8_t> Key(const TagContext::Record& record) {
-  return {record.side, record.word_id, record.tag};
+std::tuple<uint32_t, uint8_t, uint8_t> Key(const TagContext::Record& record) {
+  return {record.word_id, record.side, record.tag};
 }
 
 bool Before(const TagContext::Record& a, const TagContext::Record& b) { return Key(a) < Key(b); }
@@ -48,20 +48,16 @@ std::string TagContext::Check(const std::vector<Record>& records) {
 }
 
 void TagContext::Index() {
-  for (size_t side = 0; side < kSides; ++side) {
-    auto first = std::lower_bound(records_.begin(), records_.end(), side,
-                                  [](const Record& r, size_t s) { return r.side < s; });
-    auto last = std::lower_bound(first, records_.end(), side + 1,
-                                 [](const Record& r, size_t s) { return r.side < s; });
-    std::vector<uint32_t>& starts = starts_[side];
-    starts.clear();
-    if (first == last) continue;
-    starts.assign(static_cast<size_t>((last - 1)->word_id) + 2, 0);
-    auto record = first;
-    for (size_t id = 0; id < starts.size(); ++id) {
-      while (record != last && record->word_id < id) ++record;
-      starts[id] = static_cast<uint32_t>(record - records_.begin());
+  starts_.clear();
+  if (records_.empty()) return;
+  starts_.resize((size_t{records_.back().word_id} + 1) * kSides + 1);
+  size_t record = 0;
+  for (size_t slot = 0; slot < starts_.size(); ++slot) {
+    while (record < records_.size() &&
+           size_t{records_[record].word_id} * kSides + records_[record].side < slot) {
+      ++record;
     }
+    starts_[slot] = static_cast<uint32_t>(record);
   }
 }
 

@@ -8,7 +8,8 @@
 // File: the bytes "ZTC1", a 32-bit record count, then the records of 12
 // bytes each: word id (u32), side (u8: 0 the word before, 1 the word
 // after), tag (u8), two zero bytes, weight (float); little-endian, sorted
-// by side, word id and tag with no pair given twice.
+// by word id, side and tag with no triple given twice, so that both sides
+// of a word lie together.
 #ifndef ZORVSEG_POS_TAGCONTEXT_H_
 #define ZORVSEG_POS_TAGCONTEXT_H_
 
@@ -53,9 +54,14 @@ class TagContext {
 
   // What word `word_id` on `side` of a word gives that word's tags.
   Weights Find(Side side, uint32_t word_id) const {
-    const std::vector<uint32_t>& starts = starts_[side];
-    if (word_id + size_t{1} >= starts.size()) return {nullptr, nullptr};
-    return {records_.data() + starts[word_id], records_.data() + starts[word_id + 1]};
+    size_t slot = size_t{word_id} * kSides + side;
+    if (slot + 1 >= starts_.size()) return {nullptr, nullptr};
+    return {records_.data() + starts_[slot], records_.data() + starts_[slot + 1]};
+  }
+  // Where Find reads for `word_id`, to fetch it early; null when nowhere.
+  const void* IndexOf(uint32_t word_id) const {
+    size_t slot = size_t{word_id} * kSides;
+    return slot < starts_.size() ? &starts_[slot] : nullptr;
   }
   size_t size() const { return records_.size(); }
   const std::vector<Record>& records() const { return records_; }
@@ -65,9 +71,9 @@ class TagContext {
   void Index();
 
   std::vector<Record> records_;
-  // Per side, by word id: where the word's records start; one more entry
-  // than the largest id of the side, so that [id + 1] is where they end.
-  std::vector<uint32_t> starts_[kSides];
+  // By word id and side (id * kSides + side): where those records start;
+  // one entry more, so that the next entry is where they end.
+  std::vector<uint32_t> starts_;
 };
 
 }  // namespace new_seg
