@@ -568,10 +568,7 @@ uint64_t AsciiSegmentor::UrlPhraseEnd(size_t url_index) const {
                          (text[reach - 1] == ')' && open_parentheses < 0))) {
     if (text[--reach] == ')') ++open_parentheses;
   }
-  for (size_t i = url_index + 1; i < fragments_.size() && fragments_[i].end <= reach; ++i) {
-    end = fragments_[i].end;
-  }
-  return end;
+  return FragmentEndWithin(url_index, reach);
 }
 
 // The e-mail pattern takes no dot, underscore or plus sign before the '@'
@@ -588,7 +585,15 @@ uint64_t AsciiSegmentor::EmailPhraseEnd(size_t email_index) const {
     ++reach;
   }
   while (reach > end && !IsAsciiAlnum(text[reach - 1])) --reach;
-  for (size_t i = email_index + 1; i < fragments_.size() && fragments_[i].end <= reach; ++i) {
+  return FragmentEndWithin(email_index, reach);
+}
+
+// A phrase grows by whole fragments only: the end of the last of the
+// fragments after the given one that all end by reach, or the fragment's own
+// end when the next one does not.
+uint64_t AsciiSegmentor::FragmentEndWithin(size_t index, uint64_t reach) const {
+  uint64_t end = fragments_[index].end;
+  for (size_t i = index + 1; i < fragments_.size() && fragments_[i].end <= reach; ++i) {
     end = fragments_[i].end;
   }
   return end;

@@ -120,6 +120,9 @@ class AsciiSegmentor {
   uint64_t UrlPhraseEnd(size_t url_index) const;
   uint64_t EmailPhraseBegin(size_t email_index) const;
   uint64_t EmailPhraseEnd(size_t email_index) const;
+  // The phrase from fragments_[index] stretched towards reach by whole
+  // fragments.
+  uint64_t FragmentEndWithin(size_t index, uint64_t reach) const;
   int add_term(OmniSegNet* seg_net, uint64_t begin, uint64_t end, int type, int location);
   int add_term_in_url(OmniSegNet* seg_net, const Fragment& fragment);
   int add_term_in_email(OmniSegNet* seg_net, const Fragment& fragment);
