@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ArgumentSplitter.h"
 #include "common/CrfModel.h"
 #include "common/CrfScorer.h"
 #include "common/CrfTrainer.h"
@@ -67,23 +68,22 @@ bool ParseCount(const std::string& text, long long low, long long high, long lon
 
 // 0 run, 1 help, 2 usage error.
 int ParseOptions(int argc, char** argv, Options* o) {
-  std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") return 1;
-    if (arg == "--verbose") {
+  ArgumentSplitter::Rules rules;
+  rules.takes_value = [](const std::string& option) { return option != "--verbose"; };
+  ArgumentSplitter arguments(argc, argv, rules);
+  for (auto step = arguments.Next(); step != ArgumentSplitter::Step::kEnd;
+       step = arguments.Next()) {
+    const std::string& arg = arguments.option();
+    if (step == ArgumentSplitter::Step::kHelp) return 1;
+    if (step == ArgumentSplitter::Step::kSwitch) {
       o->trainer.verbose = true;
       continue;
     }
-    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      positional.push_back(arg);
-      continue;
-    }
-    if (i + 1 == argc) {
+    if (step == ArgumentSplitter::Step::kMissingValue) {
       std::fprintf(stderr, "zorvseg-train crf: %s needs a value\n", arg.c_str());
       return 2;
     }
-    std::string value = argv[++i];
+    const std::string& value = arguments.value();
     long long number = 0;
     double real = 0;
     bool ok = true;
@@ -120,6 +120,7 @@ int ParseOptions(int argc, char** argv, Options* o) {
       return 2;
     }
   }
+  const std::vector<std::string>& positional = arguments.positionals();
   if (positional.size() != 3) {
     std::fprintf(stderr, "zorvseg-train crf: wants TRAIN.tsv TEMPLATES.txt OUT.dat\n");
     return 2;

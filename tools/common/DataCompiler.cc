@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "common/ArgumentSplitter.h"
 #include "common/CrfModel.h"
 #include "common/CrfModelText.h"
 #include "common/GbkText.h"
@@ -381,48 +382,44 @@ bool TakeManifestOption(const std::string& option, const std::string& value,
   return true;
 }
 
+bool TakesValue(const std::string& option) {
+  return option == "--encoding" || IsManifestOption(option);
+}
+
 }  // namespace
 
 ParseOutcome ParseDataCompilerArgs(int argc, const char* const* argv,
                                    DataCompilerOptions* options,
                                    std::string* error) {
-  std::vector<std::string> positionals;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") return ParseOutcome::kHelp;
-    if (IsManifestOption(arg)) {
-      if (i + 1 == argc) {
-        *error = arg + " needs a value";
-        return ParseOutcome::kUsageError;
-      }
-      if (!TakeManifestOption(arg, argv[++i], &options->manifest)) {
-        *error = "bad value '" + std::string(argv[i]) + "' for " + arg;
-        return ParseOutcome::kUsageError;
-      }
-      continue;
-    }
-    std::string value;
-    if (arg.compare(0, 11, "--encoding=") == 0) {
-      value = arg.substr(11);
-    } else if (arg == "--encoding") {
-      if (i + 1 == argc) {
-        *error = "--encoding needs a value";
-        return ParseOutcome::kUsageError;
-      }
-      value = argv[++i];
-    } else if (arg.size() > 1 && arg[0] == '-') {
+  ArgumentSplitter::Rules rules;
+  rules.single_dash_options = true;
+  rules.inline_values = true;
+  rules.takes_value = TakesValue;
+  ArgumentSplitter arguments(argc, argv, rules);
+  for (auto step = arguments.Next(); step != ArgumentSplitter::Step::kEnd;
+       step = arguments.Next()) {
+    const std::string& arg = arguments.option();
+    const std::string& value = arguments.value();
+    if (step == ArgumentSplitter::Step::kHelp) return ParseOutcome::kHelp;
+    if (step == ArgumentSplitter::Step::kSwitch) {
       *error = "unknown option '" + arg + "'";
       return ParseOutcome::kUsageError;
-    } else {
-      positionals.push_back(arg);
-      continue;
     }
-    if (!ParseEncoding(value, &options->encoding)) {
+    if (step == ArgumentSplitter::Step::kMissingValue) {
+      *error = arg + " needs a value";
+      return ParseOutcome::kUsageError;
+    }
+    if (IsManifestOption(arg)) {
+      if (!TakeManifestOption(arg, value, &options->manifest)) {
+        *error = "bad value '" + value + "' for " + arg;
+        return ParseOutcome::kUsageError;
+      }
+    } else if (!ParseEncoding(value, &options->encoding)) {
       *error = "unknown encoding '" + value + "' (utf8 or gbk)";
       return ParseOutcome::kUsageError;
     }
   }
-  return CheckPositionals(positionals, options, error);
+  return CheckPositionals(arguments.positionals(), options, error);
 }
 
 void PrintDataCompilerUsage(std::ostream& out) {

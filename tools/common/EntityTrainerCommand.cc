@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ArgumentSplitter.h"
 #include "common/EntityTrainer.h"
 #include "common/LexiconTrainer.h"
 #include "common/ManifestWriter.h"
@@ -67,23 +68,22 @@ struct Options {
 
 // 0 run, 1 help, 2 usage error.
 int ParseOptions(int argc, char** argv, Options* o) {
-  std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") return 1;
-    if (arg == "--gbk") {
+  ArgumentSplitter::Rules rules;
+  rules.takes_value = [](const std::string& option) { return option != "--gbk"; };
+  ArgumentSplitter arguments(argc, argv, rules);
+  for (auto step = arguments.Next(); step != ArgumentSplitter::Step::kEnd;
+       step = arguments.Next()) {
+    const std::string& arg = arguments.option();
+    if (step == ArgumentSplitter::Step::kHelp) return 1;
+    if (step == ArgumentSplitter::Step::kSwitch) {
       o->corpus_options.gbk = true;
       continue;
     }
-    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      positional.push_back(arg);
-      continue;
-    }
-    if (i + 1 == argc) {
+    if (step == ArgumentSplitter::Step::kMissingValue) {
       std::fprintf(stderr, "zorvseg-train entities: %s needs a value\n", arg.c_str());
       return 2;
     }
-    std::string value = argv[++i];
+    const std::string& value = arguments.value();
     bool ok = true;
     if (arg == "--hold-out-days") {
       ok = ParseHeldOutDays(value, o->corpus_options.held_out_days);
@@ -111,6 +111,7 @@ int ParseOptions(int argc, char** argv, Options* o) {
       return 2;
     }
   }
+  const std::vector<std::string>& positional = arguments.positionals();
   if (positional.size() != 2) {
     std::fprintf(stderr, "zorvseg-train entities: want CORPUS and OUT_DIR\n");
     return 2;
