@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake g++ make python3 libgtest-dev libbenchmark-dev swig python3-dev
           opencc libopencc-data golang-github-mozillazg-go-pinyin-dev rime-essay pkgconf
-          python3-distributed liblbfgs-dev)
+          python3-distributed liblbfgs-dev clang libclang-rt-dev)
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
