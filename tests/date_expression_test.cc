@@ -74,6 +74,19 @@ TEST(DateExpressionTest, NumbersAreNeverCut) {
   EXPECT_EQ(0u, dates.GetDateNameEntity(digits.data(), digits.size(), 0));
 }
 
+TEST(DateExpressionTest, FourByteCharacterBeforeADateIsNoDigit) {
+  // The last byte of a GB18030 four-byte character is in '0'..'9'; the date
+  // after it starts a number of its own.
+  NameEntityOtherType dates;
+  for (const char* before : {"😀", "𠀇", "\u00b7"}) {
+    std::string prefix = Utf8ToGbk(before);
+    std::string text = prefix + Utf8ToGbk("12月7日");
+    EXPECT_EQ(Utf8ToGbk("12月7日").size(),
+              dates.GetDateNameEntity(text.data(), text.size(), prefix.size()))
+        << before;
+  }
+}
+
 TEST(DateExpressionTest, MatchesBytesWhateverTheHostLocale) {
   std::string saved = std::setlocale(LC_ALL, nullptr);
   ASSERT_NE(nullptr, std::setlocale(LC_ALL, "C.UTF-8"));

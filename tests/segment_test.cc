@@ -139,6 +139,10 @@ TEST_F(SegmentTest, NumbersJoinTheUnitsTheirClassesList) {
   // Codes: digits touching letters, digit groups joined twice.
   EXPECT_EQ(Basic("a3年"), "a 3 年");
   EXPECT_EQ(Basic("1·2·3年"), "1 · 2 · 3 年");
+  // A four-byte character ends in a byte that looks like a digit (😀 is
+  // 94 39 FC 36 in GB18030); the number after it still joins its unit.
+  EXPECT_EQ(Basic("😀2023年"), "😀 2023年");
+  EXPECT_EQ(Basic("𠀇19·1%"), "𠀇 19·1%");
 
   NumberUnitMatcher matcher;
   struct Case {

@@ -78,8 +78,12 @@ long NumberUnitMatcher::AddEdges(const char* sentence, size_t len, size_t from, 
                                  OmniSegNet* net) {
   size_t pos = from;
   while (pos < to) {
-    bool starts_number = DigitAt(sentence, len, pos) &&
-                         !(pos > from && IsAsciiAlnum(static_cast<unsigned char>(sentence[pos - 1])));
+    // A four-byte character's last byte may look like a digit; it does not
+    // run on into the number.
+    bool after_alnum = pos > from &&
+                       IsAsciiAlnum(static_cast<unsigned char>(sentence[pos - 1])) &&
+                       !EndsFourByteChar(sentence, pos);
+    bool starts_number = DigitAt(sentence, len, pos) && !after_alnum;
     if (!starts_number) {
       pos += GbCharLen(sentence, pos, len);
       continue;

@@ -230,8 +230,12 @@ std::size_t NameEntityOtherType::MatchAt(std::size_t index, const char* sentence
 std::size_t NameEntityOtherType::GetDateNameEntity(const char* sentence, std::size_t len,
                                                    std::size_t pos) {
   if (pos >= len) return 0;
-  // Nor does a date start inside a number.
-  if (pos > 0 && IsDigit(sentence[pos]) && IsDigit(sentence[pos - 1])) return 0;
+  // Nor does a date start inside a number (a four-byte character's last
+  // byte is no digit).
+  if (pos > 0 && IsDigit(sentence[pos]) && IsDigit(sentence[pos - 1]) &&
+      !EndsFourByteChar(sentence, pos)) {
+    return 0;
+  }
   CompileOnce();
   CLocaleScope scope(c_locale_);
   std::size_t best = 0;

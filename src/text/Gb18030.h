@@ -25,6 +25,17 @@ inline size_t GbCharLen(const char* text, size_t pos, size_t len) {
   return 2;
 }
 
+// Whether the four bytes before pos are a GB18030 four-byte sequence, so
+// that text[pos - 1], though in '0'..'9', is no ASCII digit. At a character
+// boundary the pattern is never an ASCII digit after another character:
+// text[pos - 3] would then have to end a two-byte character, and no
+// two-byte character ends in '0'..'9'.
+inline bool EndsFourByteChar(const char* text, size_t pos) {
+  const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
+  return pos >= 4 && IsGbLeadByte(t[pos - 4]) && IsGbDigitByte(t[pos - 3]) &&
+         IsGbLeadByte(t[pos - 2]) && IsGbDigitByte(t[pos - 1]);
+}
+
 // Code of a one- or two-byte character as the lookup tables index it:
 // the byte itself, or first byte + 256 * second byte.
 inline unsigned GbCharCode(const char* text, size_t pos, size_t char_len) {
