@@ -63,6 +63,7 @@ const LoaderCase kCases[] = {
     {"ngram.dat3", "ngram.dat", &NGram::Init, [] { NGram::UnInit(); }, true},
     {"t2s.dat", "t2s.dat", &SentenceNormalizer::Init, &SentenceNormalizer::UnInit},
     {"tag_info.dat", "tag_info.dat", &CSegmentTag::Init, [] { CSegmentTag::UnInit(); }},
+    {"tag_context.dat", "tag_context.dat", &CSegmentTag::InitContext, &CSegmentTag::UnInitContext},
     {"ne_dict.dat", "ne_dict.dat", &NEDict::Init, [] { NEDict::UnInit(); }, false, nullptr,
      "name.dat"},
     {"name.dat", "name.dat", &NEDict::load_compound_surname, [] { NEDict::UnInit(); }, false,

@@ -203,7 +203,8 @@ def loader_seeds(out, data, small):
 def small_data_dir(out, data, small):
     """A data directory of small files for the loader target, whose every
     input loads one file again: the small compiled files, the real small
-    files, the head of the ASCII dictionary and an empty custom_word/."""
+    files, the head of the ASCII dictionary and an empty custom_word/ (a
+    large binary file without a small version is copied whole)."""
     os.makedirs(os.path.join(out, "custom_word"), exist_ok=True)
     written = 0
     for name in loader_cases():
@@ -215,7 +216,8 @@ def small_data_dir(out, data, small):
         elif os.path.exists(real):
             with open(real, "rb") as f:
                 content = f.read()
-            if len(content) > 256 * 1024:
+            # A long word list is cut to its head; a binary file stays whole.
+            if len(content) > 256 * 1024 and name.endswith(".txt"):
                 content = b"".join(content.splitlines(True)[:3000])
         else:
             continue
