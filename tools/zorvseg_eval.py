@@ -13,7 +13,8 @@ Gold formats (--format, default: guessed from the file):
   conllu  CoNLL-U: the FORM column of each sentence's word lines.
 
 Reported: precision, recall, F1, OOV rate and recall, IV recall (OOV means
-not in the --train-words list, one word per line), and with --pos on pd
+not in the --train-words list, one word per line), the output words not in
+that list (their share of the output, and how many of them are right), and with --pos on pd
 gold: joint segmentation+tag precision/recall/F1 and the tag accuracy on
 the gold segmentation (zorvseg --presegmented). Also the segmenter's
 throughput.
@@ -174,7 +175,7 @@ def load_words(path):
 
 def score(gold_sentences, output_lines, train_words, with_tags):
     c = dict(gold=0, test=0, right=0, oov=0, oov_right=0, iv_right=0,
-             tagged_right=0, span_tag_right=0)
+             tagged_right=0, span_tag_right=0, test_oov=0, test_oov_right=0)
     for gold, line in zip(gold_sentences, output_lines):
         tokens = line.split(" ") if line else []
         test = [split_tagged(t) if with_tags else (t, None) for t in tokens]
@@ -194,7 +195,17 @@ def score(gold_sentences, output_lines, train_words, with_tags):
             c["oov_right" if oov else "iv_right"] += 1
             if with_tags and test[j][1] == gold_tag(gold[i][1]):
                 c["span_tag_right"] += 1
+        if train_words is not None:
+            count_output_oov(c, test, test_spans, set(gold_spans), train_words)
     return c
+
+
+def count_output_oov(c, test, test_spans, gold_spans, train_words):
+    """Output words missing from the training words, and how many are right."""
+    for (word, _), span in zip(test, test_spans):
+        if normalise(word) not in train_words:
+            c["test_oov"] += 1
+            c["test_oov_right"] += span in gold_spans
 
 
 def prf(right, gold, test):
@@ -461,6 +472,10 @@ def main():
         print(f"OOV rate {c['oov'] / c['gold']:.4f}  OOV recall "
               f"{(c['oov_right'] / c['oov']) if c['oov'] else 0:.4f}  IV recall "
               f"{(c['iv_right'] / iv) if iv else 0:.4f}")
+        print(f"output words not in the training words {c['test_oov']} "
+              f"(share {c['test_oov'] / c['test'] if c['test'] else 0:.4f}), right "
+              f"{c['test_oov_right']} (precision "
+              f"{c['test_oov_right'] / c['test_oov'] if c['test_oov'] else 0:.4f})")
     if with_tags:
         jp, jr, jf = prf(c["span_tag_right"], c["gold"], c["test"])
         print(f"joint seg+POS precision {jp:.4f}  recall {jr:.4f}  F1 {jf:.4f}")
