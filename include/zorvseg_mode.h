@@ -39,6 +39,11 @@ const int32_t kModeUseAsciiLmMode = 0x01000000;
 const int32_t kModeUseAsciiLmPinyin = 0x02000000;
 // ASCII runs are cut into runs of letters, of digits and of one symbol.
 const int32_t kModeUseSimpleMode = 0x08000000;
+// Propose words the lexicon lacks (names, new words) from the character
+// model "unk_model.dat" of the data directory, loaded by the first sentence
+// that needs it; the best-path search decides between them and the
+// dictionary's words. Segmenting fails while the model cannot be loaded.
+const int32_t kModeFindUnknownWords = 0x00400000;
 // Report the additional rules' alternative segmentations.
 const int32_t kModeUseAdditionalRuleMode = 0x10000000;
 // Reshape recognised person names with the name adjustor.

@@ -221,6 +221,8 @@ const std::vector<int32_t> kModes = {
     kModeCommandLineDefault,
     kModeModuleDefault,
     kModeModuleDefault | kModeUpperToLower | kModeSingleWord,
+    kModeCommandLineDefault | kModeFindUnknownWords,
+    kModeModuleDefault | kModeFindUnknownWords,
 };
 
 class NoLostText : public testing::Test {

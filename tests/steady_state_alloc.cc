@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
       "他说：“自然语言处理是人工智能的一个重要方向，分词是第一步。”",
   };
   const int32_t modes[] = {0x08212314, 0x00212314, 0x03212314, 0x00092314, 0x0921231C, 0x2,
-                           0x20070314};
+                           0x20070314, 0x00400214, 0x08612314};
   int failures = 0;
   for (int32_t mode : modes) {
     new_seg::HANDLE handle = new_seg::LxCreateSegHandle(mode);

@@ -29,6 +29,8 @@ const std::vector<int32_t> kModes = {
     kModePosTag | kModeUseCustomWord | kModeUseCustomRule,
     kModeUseAdditionalRuleMode | kModeUseAsciiLmMode | kModeUpperToLower,
     kModeSingleWord | kModeNeName,
+    // Handles load the unknown-word model on first use, concurrently.
+    kModeCommandLineDefault | kModeFindUnknownWords,
 };
 
 // Paragraphs of the corpus and sentences of the treebank, as plain text.

@@ -77,6 +77,8 @@ const ModeSwitch kModeSwitches[] = {
     {"--no-half-width", 0, new_seg::kModeSbcToDbc},
     {"--lower-case", new_seg::kModeUpperToLower, 0},
     {"--single-chars", new_seg::kModeSingleWord, 0},
+    {"--unknown-words", new_seg::kModeFindUnknownWords, 0},
+    {"--no-unknown-words", 0, new_seg::kModeFindUnknownWords},
 };
 
 struct NamedValue {
@@ -137,6 +139,9 @@ const char kUsage[] =
     "  --half-width, --no-half-width      full-width to half-width characters\n"
     "  --lower-case        print words lower-cased\n"
     "  --single-chars      cut into single characters\n"
+    "  --unknown-words, --no-unknown-words  propose words the dictionary lacks\n"
+    "                                     (names, new words) from the data\n"
+    "                                     directory's character model\n"
     "  --ascii M           Latin letters, digits and symbols: full (patterns and\n"
     "                      dictionary words), simple (runs of letters, of digits,\n"
     "                      of one symbol), whole (cut at spaces only), lm (English\n"

@@ -59,6 +59,7 @@ class Mode(enum.IntFlag):
     USE_SIMPLE_MODE = binding.kModeUseSimpleMode
     USE_ADDITIONAL_RULE_MODE = binding.kModeUseAdditionalRuleMode
     ADJUST_NE = binding.kModeAdjustNe
+    FIND_UNKNOWN_WORDS = binding.kModeFindUnknownWords
     #: The command line's default: tagging, full-width to half-width,
     #: traditional to simplified, full ASCII segmentation.
     DEFAULT = binding.kModeCommandLineDefault

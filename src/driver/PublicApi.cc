@@ -20,6 +20,7 @@
 #include "driver/DataManifest.h"
 #include "driver/HandleRegistry.h"
 #include "driver/LxSegmentor.h"
+#include "lattice/UnknownWordFinder.h"
 #include "ner/NEDict.h"
 #include "ner/NEPattern.h"
 #include "ner/NameEntityRecognition.h"
@@ -62,6 +63,8 @@ const LoadStep kLoadOrder[] = {
      [] { PosInterveneCoredict::UnInit(); }},
     {"ner_rules.txt", &NerRule::load_dict, &NerRule::unload_dict},
     {"ascii_dict.txt", &AsciiDict::Init, &AsciiDict::UnInit},
+    // Only remembered here: read by the first sentence that needs it.
+    {"unk_model.dat", &UnknownWordFinder::SetModelPath, &UnknownWordFinder::UnInit},
 };
 
 // The directory whose resources are loaded (as LxInitSeg resolved it), or

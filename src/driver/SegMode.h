@@ -33,6 +33,7 @@ class SegMode {
   bool is_use_simple_mode() const { return Has(kModeUseSimpleMode); }
   bool is_use_additional_rule_mode() const { return Has(kModeUseAdditionalRuleMode); }
   bool is_adjust_ne() const { return Has(kModeAdjustNe); }
+  bool is_find_unknown_words() const { return Has(kModeFindUnknownWords); }
 
   void set_single_word() { Set(kModeSingleWord); }
   void set_pos_tag() { Set(kModePosTag); }
@@ -50,6 +51,7 @@ class SegMode {
   void set_use_ascii_lm_mode() { Set(kModeUseAsciiLmMode); }
   void set_use_ascii_lm_pinyin() { Set(kModeUseAsciiLmPinyin); }
   void set_use_simple_mode() { Set(kModeUseSimpleMode); }
+  void set_find_unknown_words() { Set(kModeFindUnknownWords); }
 
  private:
   bool Has(int32_t bit) const { return (seg_mode_value_ & bit) != 0; }

@@ -38,6 +38,7 @@ struct OmniSegItem {
   size_t pre_seg_item_idx;  // best preceding edge in the start node
   int64_t pair_history;     // the searcher's n-gram walk of this word as a predecessor
   uint8_t pos_tag;
+  float model_cost;  // added to the path cost: how unsure a word model was
 };
 
 // A phrase edge, stored at the node where the phrase starts.

@@ -11,6 +11,7 @@
 #include "ascii/AsciiSegmentor.h"
 #include "dict/CoreDict.h"
 #include "lattice/NumberUnitMatcher.h"
+#include "lattice/UnknownWordFinder.h"
 
 namespace new_seg {
 
@@ -72,6 +73,15 @@ class OmniSegNetBuilder {
   int AddDictionaryPhrase(size_t pos, int32_t id, const CoreTermAttribute& attribute);
   // Adds one-character edges where a sentence would otherwise have no path
   // (a dictionary whose only entries at some character are phrases).
+  // The unknown-word model's words that the lexicon lacks, as edges.
+  int AddUnknownWords(const char* sentence, size_t len);
+  // Labels the stretches around runs of weak characters; false when the
+  // model cannot be loaded.
+  bool LabelWeakStretches(const char* sentence, size_t len);
+  size_t MarkWeakCharacters(const char* sentence, size_t len);
+  size_t LongestMatch(size_t pos) const;
+  bool HasWeakCharacter(size_t begin, size_t len) const;
+  bool IsLexiconWord(size_t pos, size_t len) const;
   int EnsureCompletePath(const char* sentence, size_t len);
 
   const int32_t* MatchesAt(size_t pos) const {
@@ -82,6 +92,7 @@ class OmniSegNetBuilder {
   SegMode* seg_mode_;
   AsciiSegmentor ascii_segmentor_;
   NumberUnitMatcher number_matcher_;
+  UnknownWordFinder unknown_word_finder_;
   size_t numbers_scanned_to_ = 0;  // numbers may run on across runs ("19·1%")
   // Dictionary searches of the clusters ahead, run as one batch.
   static constexpr size_t kLookAhead = 8;
@@ -98,6 +109,10 @@ class OmniSegNetBuilder {
   size_t omni_seg_table_size_ = 0;
   size_t omni_seg_table_capacity_ = 0;
   bool* reachable_ = nullptr;
+  // Per character: where it starts; per byte: whether a weak character
+  // (one no lexicon word longer than a character covers) starts there.
+  size_t* char_starts_ = nullptr;
+  bool* weak_ = nullptr;
   bool inited_ = false;
 };
 

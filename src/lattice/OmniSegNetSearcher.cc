@@ -85,6 +85,7 @@ int OmniSegNetSearcher::FindOptimalPath() {
           edge.pre_seg_item_idx = j;
         }
       }
+      edge.max_weight += edge.model_cost;
       if (GetSegItemDiscount(edge)) edge.max_weight += edge.weight_discount;
       if (edge.max_weight <= node->optimal_weight()) {
         node->set_optimal_weight(edge.max_weight);
