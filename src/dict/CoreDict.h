@@ -16,12 +16,7 @@
 
 namespace new_seg {
 
-// What a build read, for the data compiler's report.
-struct CoreDictBuildStats {
-  std::size_t lines = 0;          // lines read
-  std::size_t skipped_blank = 0;  // lines with an empty term
-  std::size_t replaced = 0;       // terms defined again by a later line
-};
+using CoreDictBuildStats = RecordBuildStats;
 
 class CoreDict : public RecordDict<CoreDict, CoreTermAttribute> {
  public:

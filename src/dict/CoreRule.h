@@ -17,12 +17,7 @@
 
 namespace new_seg {
 
-// What a build read, for the data compiler's report.
-struct CoreRuleBuildStats {
-  std::size_t lines = 0;          // lines read
-  std::size_t skipped_blank = 0;  // lines with an empty pattern
-  std::size_t replaced = 0;       // patterns defined again by a later line
-};
+using CoreRuleBuildStats = RecordBuildStats;
 
 class CoreRule : public RecordDict<CoreRule, CoreRuleAttribute> {
  public:

@@ -25,6 +25,13 @@
 
 namespace new_seg {
 
+// What a build from a text source read, for the data compiler's report.
+struct RecordBuildStats {
+  std::size_t lines = 0;          // lines read
+  std::size_t skipped_blank = 0;  // lines with an empty key
+  std::size_t replaced = 0;       // keys defined again by a later line
+};
+
 template <typename Owner, typename Record>
 class RecordDict {
  public:

@@ -39,11 +39,8 @@ struct NEPatternAttribute {
 static_assert(sizeof(NEPatternAttribute) == 56, "ne_pattern.dat records are 56 bytes");
 
 // What a build read, for the data compiler's report.
-struct NEPatternBuildStats {
-  std::size_t lines = 0;          // lines read
-  std::size_t skipped_blank = 0;  // lines with an empty key
-  std::size_t skipped_zero = 0;   // score lines whose scores are all zero
-  std::size_t replaced = 0;       // keys defined again by a later line
+struct NEPatternBuildStats : RecordBuildStats {
+  std::size_t skipped_zero = 0;  // score lines whose scores are all zero
 };
 
 class NEPattern : public RecordDict<NEPattern, NEPatternAttribute> {
