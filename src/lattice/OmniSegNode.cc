@@ -9,9 +9,9 @@ namespace {
 // Appends one zero-filled entry to a malloc'ed array that grows by `step`
 // entries and is never shrunk.
 template <typename T>
-T* AppendZeroed(T*& items, size_t& size, size_t& capacity, size_t step) {
+T* AppendZeroed(T*& items, uint32_t& size, uint32_t& capacity, uint32_t step) {
   if (size == capacity) {
-    T* grown = static_cast<T*>(realloc(items, (capacity + step) * sizeof(T)));
+    T* grown = static_cast<T*>(realloc(items, (size_t{capacity} + step) * sizeof(T)));
     if (grown == nullptr) return nullptr;
     items = grown;
     capacity += step;
@@ -80,13 +80,13 @@ void OmniSegNode::Dump(const char* prefix, FILE* file) const {
   fprintf(file, "%sis_optimal_seg_node      : %d\n", prefix, is_optimal_seg_node_);
   fprintf(file, "%sis_rule_seg_node         : %d\n", prefix, is_rule_seg_node_);
   fprintf(file, "%scould_add_phrase         : %d\n", prefix, could_add_phrase_);
-  fprintf(file, "%sseg_item_size            : %lu\n", prefix, seg_item_size_);
-  fprintf(file, "%soptimal_item_idx         : %lu\n", prefix, optimal_item_idx_);
+  fprintf(file, "%sseg_item_size            : %lu\n", prefix, seg_item_size());
+  fprintf(file, "%soptimal_item_idx         : %lu\n", prefix, optimal_item_idx());
   fprintf(file, "%soptimal_weight           : %f\n", prefix, optimal_weight_);
-  fprintf(file, "%snext_term_len            : %lu\n", prefix, next_term_len_);
+  fprintf(file, "%snext_term_len            : %lu\n", prefix, next_term_len());
   fprintf(file, "%sis_candidate_phrase_node : %d\n", prefix, is_candidate_phrase_node_);
-  fprintf(file, "%sin_phrase_max_len        : %lu\n", prefix, in_phrase_max_len_);
-  fprintf(file, "%sout_phrase_max_len       : %lu\n", prefix, out_phrase_max_len_);
+  fprintf(file, "%sin_phrase_max_len        : %lu\n", prefix, in_phrase_max_len());
+  fprintf(file, "%sout_phrase_max_len       : %lu\n", prefix, out_phrase_max_len());
   for (size_t i = 0; i < seg_item_size_; ++i) {
     const OmniSegItem& item = seg_items_[i];
     fprintf(file, "%s\tseg_item_%lu:\n", prefix, i);
