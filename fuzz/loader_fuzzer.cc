@@ -22,6 +22,7 @@
 #include "dict/CoreDict.h"
 #include "dict/CoreRule.h"
 #include "dict/NGram.h"
+#include "lattice/UnknownWordFinder.h"
 #include "ner/NEDict.h"
 #include "ner/NEPattern.h"
 #include "ner/NameEntityRecognition.h"
@@ -80,6 +81,10 @@ const LoaderCase kCases[] = {
      [] { PosInterveneCoredict::UnInit(); }},
     {"ner_rules.txt", "ner_rules.txt", &NerRule::load_dict, &NerRule::unload_dict},
     {"ascii_dict.txt", "ascii_dict.txt", &AsciiDict::Init, &AsciiDict::UnInit},
+    // Only its path is taken here: the first sentence of a mode that finds
+    // unknown words reads the model.
+    {"unk_model.dat", "unk_model.dat", &UnknownWordFinder::SetModelPath,
+     &UnknownWordFinder::UnInit},
 };
 const size_t kCaseCount = sizeof(kCases) / sizeof(kCases[0]);
 
@@ -88,14 +93,16 @@ const char* const kSentences[] = {
     "乾隆皇帝扭轉乾坤，張三豐與李四去了上海浦東新區的中國銀行。",
     "ＡＢＣ公司２０２６年第３季度营收增长１５．５％，e-mail: a.b@example.com http://x.cn/a?b=1",
     "他说的确实在理，研究生命起源；ｃ＋＋和python 3都很好用。",
+    "冫氵丬龠彡是几个少见的偏旁。",
 };
 
 // Modes that between them reach every resource: tagging, entities, custom
-// words and rules, additional rules, the ASCII dictionary, conversion.
+// words and rules, additional rules, the ASCII dictionary, conversion, the
+// unknown-word model.
 const int32_t kModes[] = {
     kModeModuleDefault | kModeUseCustomWord | kModeUseCustomRule | kModeUseAdditionalRuleMode,
     kModeCommandLineDefault | kModeNeName | kModeAdjustNe | kModeUseAsciiLmMode |
-        kModeUsePhrase,
+        kModeUsePhrase | kModeFindUnknownWords,
     kModeSingleWord | kModeUpperToLower | kModeUseAsciiLmPinyin | kModeUseWholeMode,
 };
 

@@ -115,6 +115,27 @@ def head_lines(path, count, per_field_count=False):
     return b"".join(taken)
 
 
+# A small unknown-word model of the real one's shape (character and class
+# columns, B/M/E/S labels), so that loader inputs stay quick to read.
+SMALL_UNKNOWN_WORD_MODEL = """xsize\t2
+label\tB
+label\tM
+label\tE
+label\tS
+template\tU00:%x[0,0]
+template\tU01:
+template\tU10:%x[-1,1]/%x[0,1]/%x[1,1]
+word\t\t1:0 0 0 1
+word\t研\t0:2 0 0 0
+word\t究\t0:0 0 2 0
+pos\tC/C/C\t0:0.5 0.5 0.5 0
+transition\tB\t-5 1 1 -5
+transition\tM\t-5 1 1 -5
+transition\tE\t1 -5 -5 1
+transition\tS\t1 -5 -5 1
+"""
+
+
 def small_data_files(sources, bin_dir, work):
     """Small data files compiled from the heads of the data build's sources:
     {file name: bytes}. A source that is missing or does not compile is
@@ -162,6 +183,7 @@ def small_data_files(sources, bin_dir, work):
     model = os.path.join(SOURCE_DIR, "tests", "entities", "ne_model.txt")
     with open(model, "rb") as f:
         compile_from(f.read(), "crf-model", "ne_model.dat")
+    compile_from(SMALL_UNKNOWN_WORD_MODEL.encode("utf-8"), "crf-model", "unk_model.dat")
     return files
 
 
