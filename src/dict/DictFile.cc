@@ -19,6 +19,11 @@ bool FileSize(const std::string& path, uint64_t* size) {
   return true;
 }
 
+UniqueFile OpenWithSize(const std::string& path, uint64_t* size) {
+  if (!FileSize(path, size)) return nullptr;
+  return UniqueFile(std::fopen(path.c_str(), "rb"));
+}
+
 bool ReadBytes(std::FILE* file, void* buffer, uint64_t bytes) {
   return std::fread(buffer, 1, bytes, file) == bytes;
 }

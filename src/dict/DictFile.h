@@ -25,6 +25,10 @@ struct FileCloser {
 };
 typedef std::unique_ptr<std::FILE, FileCloser> UniqueFile;
 
+// The regular file `path` opened for reading, and its size; null when it
+// cannot be examined or opened.
+UniqueFile OpenWithSize(const std::string& path, uint64_t* size);
+
 // False on a short read.
 bool ReadBytes(std::FILE* file, void* buffer, uint64_t bytes);
 

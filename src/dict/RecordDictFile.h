@@ -234,8 +234,7 @@ bool RecordDictFile<Record>::Fail(const std::string& path, const std::string& me
 template <typename Record>
 bool RecordDictFile<Record>::Read(const std::string& path, Count count) {
   uint64_t file_size = 0;
-  if (!dict_file::FileSize(path, &file_size)) return Fail(path, "cannot open the file");
-  dict_file::UniqueFile file(std::fopen(path.c_str(), "rb"));
+  dict_file::UniqueFile file = dict_file::OpenWithSize(path, &file_size);
   if (file == nullptr) return Fail(path, "cannot open the file");
   return ReadRecords(file.get(), file_size, count, path) &&
          (!HasSegInfo() || ReadSegInfo(file.get(), file_size, path)) &&

@@ -9,6 +9,7 @@
 
 #include "crf/DecoderFeatureIndex.h"
 #include "crf/TaggerImpl.h"
+#include "text/Gb18030.h"
 
 namespace new_seg {
 
@@ -28,17 +29,6 @@ struct SharedModel {
 SharedModel& Model() {
   static SharedModel* model = new SharedModel;
   return *model;
-}
-
-// Characters of the sentence as the corpus columns hold them: one byte
-// below 0x80, four bytes for a GB18030 four-byte sequence, else two.
-size_t TokenLength(const unsigned char* c, size_t remaining) {
-  if (c[0] < 0x80 || remaining < 2) return 1;
-  if (remaining >= 4 && c[1] >= '0' && c[1] <= '9' && c[2] >= 0x81 && c[2] <= 0xFE &&
-      c[3] >= '0' && c[3] <= '9') {
-    return 4;
-  }
-  return 2;
 }
 
 bool IsLatinLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
@@ -155,10 +145,10 @@ bool UnknownWordFinder::Label(const char* sentence, size_t begin, size_t end) {
   if (end <= begin) return true;
   if (end - begin >= sizeof(offsets_) / sizeof(offsets_[0])) return false;
   tagger_->clear();
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(sentence);
   size_t pos = begin;
   while (pos < end) {
-    size_t token = TokenLength(s + pos, end - pos);
+    // Characters as the lattice steps them, so that spans end on its nodes.
+    size_t token = GbCharLen(sentence, pos, end);
     offsets_[token_count_] = static_cast<uint32_t>(pos);
     if (!AddToken(sentence + pos, token)) return false;
     ++token_count_;

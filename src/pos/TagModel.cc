@@ -240,8 +240,7 @@ std::string TagModel::Check() const {
 
 bool TagModel::Load(const std::string& path) {
   uint64_t size = 0;
-  dict_file::UniqueFile file(
-      dict_file::FileSize(path, &size) ? std::fopen(path.c_str(), "rb") : nullptr);
+  dict_file::UniqueFile file = dict_file::OpenWithSize(path, &size);
   if (file == nullptr) {
     std::fprintf(stderr, "unable to open file: %s\n", path.c_str());
     return false;
