@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "dict/Prefetch.h"
+
 namespace new_seg {
 namespace CRFPP {
 
@@ -180,6 +182,7 @@ bool TaggerImpl::parse() {
 bool TaggerImpl::buildFeatures() {
   FeatureCache* cache = allocator_->feature_cache();
   feature_id_ = cache->size();
+  const float* weights = feature_index_->alpha_float();
   for (std::size_t pos = 0; pos < xnum_; ++pos) {
     templs_.updateNodes(x_.data(), xnum_, pos);
     feature_index_->updateRules(&templs_, pos);
@@ -194,7 +197,12 @@ bool TaggerImpl::buildFeatures() {
     }
     for (const TpRule& rule : templs_.rules) {
       if (rule.trie_offset != -1) {
-        *list++ = rule.trie_offset + static_cast<int>(rule.suffix_offset);
+        int id = rule.trie_offset + static_cast<int>(rule.suffix_offset);
+        *list++ = id;
+        // The weights are read once every position has its features; asking
+        // for them now lets their cache misses overlap the walks to come.
+        PrefetchForRead(weights + id);
+        PrefetchForRead(weights + id + ysize_ - 1);
       }
     }
   }

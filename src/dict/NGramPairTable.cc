@@ -207,11 +207,11 @@ class NGramPairTable::Reader {
   // Starts fetching what the paths a few places ahead will read.
   void Prefetch(const Path* paths, std::size_t count, std::size_t i) const {
     const std::size_t kUnitsAhead = 8, kChildrenAhead = 4;
-    if (i + kUnitsAhead < count) __builtin_prefetch(&units_[paths[i + kUnitsAhead].id]);
+    if (i + kUnitsAhead < count) PrefetchForRead(&units_[paths[i + kUnitsAhead].id]);
     if (i + kChildrenAhead < count) {
       std::size_t base = BaseOf(paths[i + kChildrenAhead].id);
-      if (base < size_) __builtin_prefetch(&units_[base]);
-      if (base + 1 < child_begin_.size()) __builtin_prefetch(&child_begin_[base]);
+      if (base < size_) PrefetchForRead(&units_[base]);
+      if (base + 1 < child_begin_.size()) PrefetchForRead(&child_begin_[base]);
     }
   }
 

@@ -18,6 +18,7 @@
 
 #include "dict/Darts.h"
 #include "dict/HugePageAllocator.h"
+#include "dict/Prefetch.h"
 
 namespace new_seg {
 
@@ -69,7 +70,7 @@ class NGramPairTable {
 
   // Starts fetching the slot where a pair's probe begins.
   void Prefetch(int32_t first, int32_t second) const {
-    __builtin_prefetch(&slots_[Home(Key(static_cast<uint32_t>(first),
+    PrefetchForRead(&slots_[Home(Key(static_cast<uint32_t>(first),
                                         static_cast<uint32_t>(second)))]);
   }
 

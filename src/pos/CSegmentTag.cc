@@ -10,6 +10,7 @@
 
 #include "dict/CoreDict.h"
 #include "dict/HugePageAllocator.h"
+#include "dict/Prefetch.h"
 #include "lattice/OmniSegItem.h"
 #include "lattice/OmniSegNet.h"
 #include "text/SentenceNormalizer.h"
@@ -221,9 +222,9 @@ void CSegmentTag::_get_ids_from_seg_net(OmniSegNet* seg_net,
     }
     // The entries are read word after word by do_pos_tag: fetch them all
     // now so that their cache misses overlap.
-    if (const WordTags* entry = WordTagsOf(id)) __builtin_prefetch(entry);
+    if (const WordTags* entry = WordTagsOf(id)) PrefetchForRead(entry);
     if (m_context != nullptr) {
-      if (const void* index = m_context->IndexOf(id)) __builtin_prefetch(index);
+      if (const void* index = m_context->IndexOf(id)) PrefetchForRead(index);
     }
     m_SegResult[mSegResultLen] = id;
     m_SegType[mSegResultLen] = kind;
