@@ -91,7 +91,11 @@ bool DecoderFeatureIndex::open(const char* model_filename) {
     CRF_FAIL(what_, "mmap_.open(model_filename)") << mmap_.what();
     return false;
   }
-  return openFromArray200(mmap_.begin(), mmap_.file_size());
+  if (!openFromArray200(mmap_.begin(), mmap_.file_size())) return false;
+  // The checks read the whole model; a sentence reads a few hundred of its
+  // features, and a mode without this model reads none.
+  mmap_.ReleaseResidentPages();
+  return true;
 }
 
 bool DecoderFeatureIndex::openFromArray200(const char* image,

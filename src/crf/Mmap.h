@@ -71,6 +71,7 @@ class Mmap {
       return false;
     }
     text_ = static_cast<T*>(p);
+    writable_ = (prot & PROT_WRITE) != 0;
     return true;
   }
 
@@ -78,6 +79,15 @@ class Mmap {
     if (text_ != nullptr) munmap(text_, length_);
     text_ = nullptr;
     length_ = 0;
+  }
+
+  // Gives back the pages read so far, a check of the whole file say: they
+  // stay in the system's file cache and come back on the next read, so the
+  // process holds only the parts that lookups read. Read-only mappings only.
+  void ReleaseResidentPages() {
+#ifdef MADV_DONTNEED
+    if (text_ != nullptr && !writable_) madvise(text_, length_, MADV_DONTNEED);
+#endif
   }
 
   T* begin() const { return text_; }
@@ -93,6 +103,7 @@ class Mmap {
   whatlog what_;
   T* text_ = nullptr;
   std::size_t length_ = 0;
+  bool writable_ = false;
 };
 
 }  // namespace CRFPP
