@@ -12,6 +12,9 @@ import argparse
 DIGITS = "零一二三四五六七八九"
 SMALL_UNITS = ["", "十", "百", "千"]
 YEAR_DIGITS = "○一二三四五六七八九"
+# The corpus writes the zero of a year as ○; other text writes 〇 (the
+# ideographic zero) or 零, in the same one word: 二〇〇一年, 二零零一年.
+YEAR_ZEROS = "○〇零"
 
 
 def below_ten_thousand(n):
@@ -87,12 +90,14 @@ def fractions():
 
 
 def digit_strings():
-    """Numbers read digit by digit, as years are: 一九九八, 二○○○年."""
+    """Numbers read digit by digit, as years are: 一九九八, 二○○○年, with
+    each way of writing their zero."""
     numbers, years = set(), set()
     for year in range(1900, 2100):
-        text = "".join(YEAR_DIGITS[int(c)] for c in str(year))
-        numbers.add(text)
-        years.add(text + "年")
+        for zero in YEAR_ZEROS:
+            text = "".join(zero if c == "0" else YEAR_DIGITS[int(c)] for c in str(year))
+            numbers.add(text)
+            years.add(text + "年")
     return numbers, years
 
 

@@ -54,6 +54,26 @@ class SegmentTest : public ::testing::Test {
     LxUnInitSeg();
   }
 
+  // The class the lattice gives each word: the id of `key`, or none when
+  // the key is empty.
+  struct ClassCase {
+    std::string word;
+    std::string key;
+    bool bare;
+  };
+  void ExpectClasses(const std::vector<ClassCase>& cases) {
+    NumberUnitMatcher matcher;
+    for (const ClassCase& c : cases) {
+      std::string gb = Utf8ToGbk(c.word);
+      bool bare = false;
+      int id = c.key.empty() ? -1 : CoreDict::ExactMatchSearch(Utf8ToGbk(c.key).c_str());
+      EXPECT_EQ(matcher.ClassIdOf(gb.data(), gb.size(), &bare), id) << c.word;
+      if (id > 0) {
+        EXPECT_EQ(bare, c.bare) << c.word;
+      }
+    }
+  }
+
   std::string Basic(const std::string& text) {
     EXPECT_TRUE(LxSegment(handle_, text.data(), text.size(), kCharsetUTF8));
     return Join(LxGetResultCnt(handle_), [&](size_t i) { return LxGetWordAt(handle_, i); });
@@ -144,28 +164,43 @@ TEST_F(SegmentTest, NumbersJoinTheUnitsTheirClassesList) {
   EXPECT_EQ(Basic("😀2023年"), "😀 2023年");
   EXPECT_EQ(Basic("𠀇19·1%"), "𠀇 19·1%");
 
-  NumberUnitMatcher matcher;
-  struct Case {
-    std::string word;
-    int id;
-    bool bare;
-  } cases[] = {
-      {"2023年", CoreDict::ExactMatchSearch(Utf8ToGbk("N年").c_str()), false},
-      {"19·1", CoreDict::ExactMatchSearch(Utf8ToGbk("N").c_str()), true},
-      {"5%", CoreDict::ExactMatchSearch(Utf8ToGbk("N%").c_str()), false},
-      {"1·2·3", -1, false},
-      {"3d", -1, false},
-      {"年", -1, false},
-      {"3年代", -1, false},
-  };
-  for (const Case& c : cases) {
-    std::string gb = Utf8ToGbk(c.word);
-    bool bare = false;
-    EXPECT_EQ(matcher.ClassIdOf(gb.data(), gb.size(), &bare), c.id) << c.word;
-    if (c.id > 0) {
-      EXPECT_EQ(bare, c.bare) << c.word;
-    }
-  }
+  ExpectClasses({
+      {"2023年", "N年", false},
+      {"19·1", "N", true},
+      {"5%", "N%", false},
+      {"1·2·3", "", false},
+      {"3d", "", false},
+      {"年", "", false},
+      {"3年代", "", false},
+  });
+}
+
+TEST_F(SegmentTest, ShapedUnitsJoinOnlyNumbersOfTheirDigitCount) {
+  // 年 joins four-digit numbers only (N4年), % any number (N%); five or
+  // more digits share the mark 5.
+  Load({{"N", "1", 6}, {"N4年", "1", 7}, {"N5万", "1", 7}, {"N%", "1", 8}, {"N·N", "1", 30},
+        {"年", "1", 9}, {"万", "1", 9}});
+  EXPECT_EQ(Basic("1998年"), "1998年");
+  EXPECT_EQ(Basic("3年"), "3 年");
+  EXPECT_EQ(Basic("80年"), "80 年");
+  EXPECT_EQ(Basic("12345年"), "12345 年");
+  EXPECT_EQ(Basic("12345万"), "12345万");
+  EXPECT_EQ(Basic("1234567万"), "1234567万");
+  EXPECT_EQ(Basic("1234万"), "1234 万");
+  // The first digit group gives the shape.
+  EXPECT_EQ(Basic("1998·5年"), "1998·5年");
+  EXPECT_EQ(Basic("3·1998年"), "3·1998 年");
+  EXPECT_EQ(Basic("1998%"), "1998%");
+
+  ExpectClasses({
+      {"1998年", "N4年", false},
+      {"3年", "", false},
+      {"123456万", "N5万", false},
+      {"1998", "N", true},
+      {"7%", "N%", false},
+      {"1998年代", "", false},
+      {"年", "", false},
+  });
 }
 
 TEST_F(SegmentTest, PhraseWithSplitPositionsIsRecutAndReportedWhole) {

@@ -233,8 +233,9 @@ void PrintSummary(const zorvseg_tools::CorpusStats& c, const zorvseg_tools::Lexi
   printf("own words: %zu added (left out: %zu already in the corpus, %zu written across word "
          "ends there)\n",
          l.own_words, l.own_known, l.own_conflicts);
-  printf("numbers: %zu characters join digit groups, %zu units join numbers\n", numbers.joiners(),
-         numbers.units());
+  printf("numbers: %zu characters join digit groups, %zu units join numbers, %zu only numbers "
+         "of some digit counts\n",
+         numbers.joiners(), numbers.units(), numbers.shaped_units());
   printf("n-grams: %zu word pairs (%zu sentence starts)\n", l.pairs, l.sentence_starts);
 }
 

@@ -21,6 +21,13 @@ bool LetterAt(const char* s, size_t len, size_t pos) {
   return pos < len && IsAsciiLetter(static_cast<unsigned char>(s[pos]));
 }
 
+// Digits of the number's first group, which give its shape.
+size_t LeadingDigits(const char* s, size_t len, size_t start) {
+  size_t end = start;
+  while (DigitAt(s, len, end)) ++end;
+  return end - start;
+}
+
 }  // namespace
 
 size_t NumberUnitMatcher::JoinerLength(const char* s, size_t len, size_t pos) {
@@ -45,21 +52,34 @@ size_t NumberUnitMatcher::NumberEnd(const char* s, size_t len, size_t start, siz
   }
 }
 
-int NumberUnitMatcher::AddNumber(const char* s, size_t len, size_t start, size_t end,
-                                 OmniSegNet* net) {
+int NumberUnitMatcher::AddClassEdges(const char* s, size_t len, size_t start, size_t end,
+                                     size_t marks, OmniSegNet* net) {
   size_t tail = std::min(len - end, kLongestUnitBytes);
-  key_[0] = kMarker;
-  memcpy(key_ + 1, s + end, tail);
-  size_t found = CoreDict::CommonPrefixSearch(key_, tail + 1, matches_, kMaxMatches);
+  memcpy(key_ + marks, s + end, tail);
+  size_t found = CoreDict::CommonPrefixSearch(key_, marks + tail, matches_, kMaxMatches);
   for (size_t k = 0; k < std::min(found, kMaxMatches); ++k) {
     const CoreTermAttribute* attribute = CoreDict::GetValue(matches_[k]);
-    if (attribute == nullptr || !(attribute->term_type & kTermWord)) continue;
-    size_t unit = attribute->term_len - 1u;
+    // A shaped search also meets the shorter bare-number key "N".
+    if (attribute == nullptr || !(attribute->term_type & kTermWord) ||
+        attribute->term_len < marks) {
+      continue;
+    }
+    size_t unit = attribute->term_len - marks;
+    if (marks > 1 && unit == 0) continue;
     int result = net->AddTerm(start, end - start + unit, matches_[k],
                               unit == 0 ? OmniSegItem::TYPE_NUM : OmniSegItem::TYPE_CJK);
     if (result < 0) return result;
   }
   return 0;
+}
+
+int NumberUnitMatcher::AddNumber(const char* s, size_t len, size_t start, size_t end,
+                                 OmniSegNet* net) {
+  key_[0] = kMarker;
+  int result = AddClassEdges(s, len, start, end, 1, net);
+  if (result < 0) return result;
+  key_[1] = DigitCountMark(LeadingDigits(s, len, start));
+  return AddClassEdges(s, len, start, end, 2, net);
 }
 
 int NumberUnitMatcher::ClassIdOf(const char* word, size_t len, bool* bare) {
@@ -71,7 +91,11 @@ int NumberUnitMatcher::ClassIdOf(const char* word, size_t len, bool* bare) {
   *bare = end == len;
   key_[0] = kMarker;
   memcpy(key_ + 1, word + end, len - end);
-  return CoreDict::ExactMatchSearch(key_, len - end + 1);
+  int id = CoreDict::ExactMatchSearch(key_, len - end + 1);
+  if (id >= 0 || *bare) return id;
+  key_[1] = DigitCountMark(LeadingDigits(word, len, 0));
+  memcpy(key_ + 2, word + end, len - end);
+  return CoreDict::ExactMatchSearch(key_, len - end + 2);
 }
 
 long NumberUnitMatcher::AddEdges(const char* sentence, size_t len, size_t from, size_t to,

@@ -4,7 +4,10 @@
 // The trained core dictionary lists them as number classes: the marker 'N'
 // stands for any digit number, so "N年" is a number followed by 年, "N" a
 // bare number, and "N·N" says that '·' joins two digit groups into one
-// number ("19·1"). Segmentation text is always lower-cased, so these
+// number ("19·1"). A unit the corpus joins only with numbers of some
+// lengths has a key per digit count instead: "N4年" is a number whose
+// first digit group has four digits, followed by 年 ("1998年" whole, while
+// "3 年" stays apart). Segmentation text is always lower-cased, so these
 // entries never match text by themselves: the matcher finds each number of
 // a sentence and looks the class keys up for it. Every such edge is one
 // more candidate; the n-gram costs of the classes decide between "80年 代"
@@ -12,6 +15,7 @@
 #ifndef ZORVSEG_LATTICE_NUMBERUNITMATCHER_H_
 #define ZORVSEG_LATTICE_NUMBERUNITMATCHER_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,9 +30,19 @@ class NumberUnitMatcher {
   static constexpr char kMarker = 'N';
   // Units and joining characters longer than this are not looked up.
   static constexpr size_t kLongestUnitBytes = 8;
+  // Numbers of more digits share one shape with numbers of this many.
+  static constexpr size_t kMaxShapeDigits = 5;
+
+  // The character that stands for a digit count in a shaped key.
+  static char DigitCountMark(size_t digits) {
+    return static_cast<char>('0' + std::min(digits, kMaxShapeDigits));
+  }
 
   // Class keys, as the trainer writes them into the lexicon.
   static std::string UnitKey(const std::string& unit) { return kMarker + unit; }
+  static std::string ShapedUnitKey(size_t digits, const std::string& unit) {
+    return std::string{kMarker, DigitCountMark(digits)} + unit;
+  }
   static std::string JoinerKey(const std::string& joiner) {
     return kMarker + joiner + kMarker;
   }
@@ -55,9 +69,13 @@ class NumberUnitMatcher {
   size_t NumberEnd(const char* s, size_t len, size_t start, size_t* joins);
   size_t JoinerLength(const char* s, size_t len, size_t pos);
   int AddNumber(const char* s, size_t len, size_t start, size_t end, OmniSegNet* net);
+  // Adds an edge for each class key the dictionary holds that begins with
+  // the first `marks` bytes of key_ and runs on into the text after `end`.
+  int AddClassEdges(const char* s, size_t len, size_t start, size_t end, size_t marks,
+                    OmniSegNet* net);
 
   static constexpr size_t kMaxMatches = 16;
-  char key_[1 + kLongestUnitBytes + 1];
+  char key_[2 + kLongestUnitBytes];
   int32_t matches_[kMaxMatches];
 };
 

@@ -15,6 +15,12 @@ using new_seg::NumberUnitMatcher;
 // and at least this share of the corpus's numbers followed by it.
 const size_t kMinJoined = 5;
 const double kMinShare = 0.5;
+// Numbers of one digit count decide for themselves whether a unit joins
+// them when the corpus writes the unit after this many of them; rarer
+// lengths follow what the unit does with all numbers.
+const size_t kMinShapeUses = 10;
+
+using UnitShape = std::pair<std::string, char>;
 
 bool DigitAt(const std::string& text, size_t pos) {
   return pos < text.size() && new_seg::IsAsciiDigit(static_cast<unsigned char>(text[pos]));
@@ -37,6 +43,12 @@ std::string JoinerCandidate(const std::string& text, size_t pos) {
   }
   size_t length = CharLength(text, pos);
   return DigitAt(text, pos + length) ? text.substr(pos, length) : "";
+}
+
+size_t LeadingDigits(const std::string& word) {
+  size_t end = 0;
+  while (DigitAt(word, end)) ++end;
+  return end;
 }
 
 bool Chosen(size_t joined, size_t split) {
@@ -69,7 +81,17 @@ std::string NumberClassTrainer::ClassOf(const std::string& word) const {
   if (end == 0 || joins > 1) return "";
   std::string unit = word.substr(end);
   if (unit.empty() || units_.count(unit) > 0) return NumberUnitMatcher::UnitKey(unit);
+  size_t digits = LeadingDigits(word);
+  if (shaped_units_.count({unit, NumberUnitMatcher::DigitCountMark(digits)}) > 0) {
+    return NumberUnitMatcher::ShapedUnitKey(digits, unit);
+  }
   return "";
+}
+
+size_t NumberClassTrainer::shaped_units() const {
+  std::set<std::string> units;
+  for (const UnitShape& shape : shaped_units_) units.insert(shape.first);
+  return units.size();
 }
 
 std::vector<std::string> NumberClassTrainer::JoinerKeys() const {
@@ -109,17 +131,19 @@ void NumberClassTrainer::LearnJoiners(const std::vector<std::vector<std::string>
 }
 
 // A unit joins numbers when the corpus writes it in one word with a number
-// ("2023年") more often than after a number word ("80 年代", "3 年").
+// ("2023年") more often than after a number word ("80 年代", "3 年"),
+// counted for each digit count of the number.
 void NumberClassTrainer::LearnUnits(const std::vector<std::vector<std::string>>& sentences) {
-  std::map<std::string, size_t> joined, split;
+  std::map<UnitShape, size_t> joined, split;
   for (const std::vector<std::string>& words : sentences) {
     for (size_t i = 0; i < words.size(); ++i) {
       size_t joins = 0;
       size_t end = NumberEnd(words[i], &joins);
       if (end == 0 || joins > 1 || LetterAt(words[i], end)) continue;
+      char mark = NumberUnitMatcher::DigitCountMark(LeadingDigits(words[i]));
       if (end < words[i].size()) {
         if (words[i].size() - end <= NumberUnitMatcher::kLongestUnitBytes) {
-          ++joined[words[i].substr(end)];
+          ++joined[{words[i].substr(end), mark}];
         }
         continue;
       }
@@ -131,13 +155,40 @@ void NumberClassTrainer::LearnUnits(const std::vector<std::vector<std::string>>&
       for (size_t pos = 0; pos < after.size() && !DigitAt(after, pos) && !LetterAt(after, pos);) {
         pos += CharLength(after, pos);
         if (pos > NumberUnitMatcher::kLongestUnitBytes) break;
-        ++split[after.substr(0, pos)];
+        ++split[{after.substr(0, pos), mark}];
       }
     }
   }
-  for (const auto& [unit, count] : joined) {
-    auto apart = split.find(unit);
-    if (Chosen(count, apart == split.end() ? 0 : apart->second)) units_.insert(unit);
+  ChooseUnits(joined, split);
+}
+
+void NumberClassTrainer::ChooseUnits(const std::map<UnitShape, size_t>& joined,
+                                     const std::map<UnitShape, size_t>& split) {
+  auto count = [](const std::map<UnitShape, size_t>& counts, const UnitShape& key) {
+    auto found = counts.find(key);
+    return found == counts.end() ? size_t{0} : found->second;
+  };
+  std::set<std::string> units;
+  for (const auto& entry : joined) units.insert(entry.first.first);
+  for (const std::string& unit : units) {
+    size_t all_joined = 0, all_split = 0;
+    for (size_t digits = 1; digits <= NumberUnitMatcher::kMaxShapeDigits; ++digits) {
+      UnitShape shape{unit, NumberUnitMatcher::DigitCountMark(digits)};
+      all_joined += count(joined, shape);
+      all_split += count(split, shape);
+    }
+    bool usually = Chosen(all_joined, all_split);
+    std::vector<char> marks;
+    for (size_t digits = 1; digits <= NumberUnitMatcher::kMaxShapeDigits; ++digits) {
+      UnitShape shape{unit, NumberUnitMatcher::DigitCountMark(digits)};
+      size_t with = count(joined, shape), apart = count(split, shape);
+      if (with + apart >= kMinShapeUses ? Chosen(with, apart) : usually) marks.push_back(shape.second);
+    }
+    if (marks.size() == NumberUnitMatcher::kMaxShapeDigits) {
+      units_.insert(unit);
+    } else {
+      for (char mark : marks) shaped_units_.insert({unit, mark});
+    }
   }
 }
 
