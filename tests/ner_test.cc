@@ -170,18 +170,25 @@ const std::vector<std::string> kNameCharacters = {
 
 TEST_F(NerTest, DictionaryAndCrfCandidatesMerge) {
   std::vector<std::string> entities = kNameCharacters;
-  entities.push_back("王小二\t8192\t1\t0.9");  // the same span as the CRF's person
   entities.push_back("李王\t8192\t1\t0.9");    // starts before the CRF's 王小二
   entities.push_back("二北\t8192\t1\t0.9");    // starts inside it
+  // The same spans as the CRF's persons: a place only, a place and person.
+  entities.push_back("李小二\t8192\t1\t0.9");
+  entities.push_back("王二二\t8192\t1\t0.9");
+  entities.push_back("王二二\t1");
   Start(kSingle, "", entities);
   const struct {
     const char* text;
     const char* entities;
   } kCases[] = {
-      {"见王小二", "王小二/PER"},          // equal spans go to the CRF
+      {"见王小二", "王小二/PER"},          // the CRF alone
       {"见李王小二", "李王/LOC"},          // the earlier dictionary span wins
-      {"见王小二北京大学", "王小二/PER 北京大学/ORG"},
+      {"见王小二在北京大学", "王小二/PER 北京大学/ORG"},
       {"王小二北", "王小二/PER"},          // 二北 conflicts with the person
+      // on an equal span the dictionary's kind wins unless it has been the
+      // CRF's kind too
+      {"见李小二", "李小二/LOC"},
+      {"见王二二", "王二二/PER"},
       {"在小二", ""},                      // given-name characters alone
   };
   for (const auto& c : kCases) EXPECT_EQ(c.entities, Entities(c.text)) << c.text;

@@ -400,10 +400,35 @@ void NameEntityRecognition::AddRulePhrases(OmniSegNet* seg_net) {
   }
 }
 
+namespace {
+
+// Whether a dictionary entry of kind bits `mold` has been the CRF's kind.
+bool DictionaryKnowsKind(uint32_t mold, uint32_t crf_phrase) {
+  switch (static_cast<int32_t>(crf_phrase)) {
+    case kPersonPhraseIdx:
+      return (mold & kNePersonBits) != 0;
+    case kLocationPhraseIdx:
+      return (mold & kNePlace) != 0;
+    case kOrganizationPhraseIdx:
+      return (mold & kNeOrganization) != 0;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 int NameEntityRecognition::select_result(const _name_entity_result& dict,
                                          const _name_entity_result& crf) {
   if (dict.start_pos < crf.start_pos) return 0;
   if (dict.start_pos == crf.start_pos && dict.len > crf.len) return 0;
+  // On the same span the dictionary's kind wins unless it has been the
+  // CRF's kind too: the CRF guesses from a few characters around (哈瓦那 as
+  // a person), the dictionary knows what the corpus made of these words.
+  if (dict.start_pos == crf.start_pos && dict.len == crf.len &&
+      !DictionaryKnowsKind(dict.mold, crf.mold)) {
+    return 0;
+  }
   return 1;
 }
 
