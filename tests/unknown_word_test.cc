@@ -128,6 +128,38 @@ TEST_F(UnknownWords, AModelWordTheLexiconLacksAddsExactlyThatEdge) {
   EXPECT_EQ(ModelEdges("甲a乙甲天"), std::vector<Edge>{});
 }
 
+// A model that also reads the lexicon column: 甲 leans to B and 丙 to E
+// by their characters, and `letters` adds weights by what the lexicon
+// offers (U02, "word LETTER 2:B E M S").
+std::string LexiconModelText(const std::string& letters) {
+  return "xsize\t3\nlabel\tB\nlabel\tE\nlabel\tM\nlabel\tS\n"
+         "template\tU00:%x[0,0]\ntemplate\tU01:%x[0,1]\ntemplate\tU02:%x[0,2]\n"
+         "template\tB\nword\tC\t1:0 0 0 1\n" +
+         Utf8ToGbk("word\t甲\t0:5 0 0 0\nword\t丙\t0:0 5 0 0\n") + letters;
+}
+
+TEST_F(UnknownWords, TheLexiconColumnSaysWhereLexiconWordsStartAndEnd) {
+  // 天地甲 are weak; the lexicon word 丙丁 starts at 丙 ('a' + 1 = 'b') and
+  // ends at 丁, which it covers ('a' + 2 + 4 = 'g').
+  const struct {
+    const char* letters;
+    std::vector<Edge> edges;
+  } kCases[] = {
+      // Letters without weight: the characters alone make 甲丙, across 丙丁.
+      {"", {{4, 4}}},
+      // A lexicon word starting at 丙 makes it stand alone: nothing.
+      {"word\tb\t2:0 0 0 20\n", {}},
+      // Starting a word continues one, ending one ends it: 甲丙丁.
+      {"word\tb\t2:0 0 20 0\nword\tg\t2:0 20 0 0\n", {{4, 6}}},
+  };
+  for (const auto& c : kCases) {
+    WriteModel(dir_, LexiconModelText(c.letters));
+    ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
+    EXPECT_EQ(ModelEdges("天地甲丙丁"), c.edges) << c.letters;
+    LxUnInitSeg();
+  }
+}
+
 TEST_F(UnknownWords, TheSearchTakesAConfidentUnknownWord) {
   WriteModel(dir_, ModelText());
   ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));

@@ -1,19 +1,30 @@
 #!/usr/bin/env python3
 """Writes People's Daily paragraphs as a character column file for
-zorvseg-train crf: one character per line, its class, and its position in
-its word (B begins, M inside, E ends a word of two or more characters, S is
-a word of one), TAB-separated, a blank line after each sentence.
+zorvseg-train crf: one character per line, its class, what the lexicon
+offers there, and its position in its word (B begins, M inside, E ends a
+word of two or more characters, S is a word of one), TAB-separated, a blank
+line after each sentence.
 
 The class is read from the character's GB18030 bytes exactly as the
 library's unknown-word stage reads it (UnknownWordFinder::CharClass): D
 digit, L Latin letter, P punctuation or symbol, N Chinese numeral, C any
 other character.
 
+The lexicon column is a letter 'a' + 1 (a lexicon word of two or more
+characters starts here) + 2 (one ends here) + 4 (one that starts earlier
+covers this character), as the stage computes it from the lattice's
+dictionary matches (OmniSegNetBuilder::MarkWeakCharacters). The segmenter's lexicon
+holds every training word, so read as it is the column would say that
+every word is known; each day is instead written with a lexicon that lacks
+the corpus words seen on at most --rare-days days (words of the
+--keep-words lists stay), so that the model sees unknown words as new text
+brings them.
+
 Words are read and normalised as zorvseg-eval reads them (compounds
 flattened, sound notes dropped, full-width ASCII to half-width, lower case).
 
-  pd_char_columns.py CORPUS OUT --hold-out-days 19980129,19980130,19980131
-  pd_char_columns.py CORPUS OUT --only-days 19980129,19980130,19980131
+  pd_char_columns.py CORPUS OUT --lexicon lexicon.txt --keep-words open_words.txt \
+      --hold-out-days 19980129,19980130,19980131
 """
 import argparse
 import os
@@ -62,6 +73,56 @@ def labels(word):
     return "B" + "M" * (len(word) - 2) + "E"
 
 
+def read_words(path, encoding):
+    with open(path, encoding=encoding) as f:
+        return {normalise(line.split("\t")[0].rstrip("\n")) for line in f}
+
+
+def day_words(corpus, held_out, only):
+    """The normalised words of each day written."""
+    days = {}
+    with open(corpus, encoding="utf-8") as f:
+        for line in f:
+            day = line[:8]
+            if day in held_out or (only and day not in only):
+                continue
+            words = days.setdefault(day, set())
+            for word, _ in parse_pd_line(line):
+                words.add(normalise(word).replace(" ", ""))
+    return days
+
+
+def rare_words(days, kept, most_days):
+    """Per day, its words that at most `most_days` days have and no kept
+    list holds."""
+    seen = {}
+    for words in days.values():
+        for word in words:
+            seen[word] = seen.get(word, 0) + 1
+    return {day: {w for w in words if seen[w] <= most_days and w not in kept}
+            for day, words in days.items()}
+
+
+class Lexicon:
+    """Multi-character lexicon words, matched from every character."""
+
+    def __init__(self, words):
+        self.words = {w for w in words if len(w) >= 2}
+        self.longest = max((len(w) for w in self.words), default=0)
+
+    def codes(self, text, missing):
+        n = len(text)
+        starts, ends, covered = [0] * n, [0] * n, [0] * n
+        for i in range(n):
+            for j in range(i + 2, min(n, i + self.longest) + 1):
+                word = text[i:j]
+                if word in self.words and word not in missing:
+                    starts[i] = ends[j - 1] = 1
+                    for k in range(i + 1, j):
+                        covered[k] = 1
+        return [chr(ord("a") + s + 2 * e + 4 * c) for s, e, c in zip(starts, ends, covered)]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("corpus")
@@ -69,9 +130,22 @@ def main():
     days = parser.add_mutually_exclusive_group()
     days.add_argument("--hold-out-days", default="", help="days YYYYMMDD left out")
     days.add_argument("--only-days", default="", help="the only days written")
+    parser.add_argument("--lexicon", required=True,
+                        help="the segmenter's lexicon (GB18030, word TAB type ...)")
+    parser.add_argument("--keep-words", action="append", default=[],
+                        help="word list (UTF-8, word first on a line) the lexicon "
+                             "keeps on every day")
+    parser.add_argument("--rare-days", type=int, default=1,
+                        help="corpus words seen on at most this many days are left "
+                             "out of the lexicon on those days")
     args = parser.parse_args()
     held_out = set(filter(None, args.hold_out_days.split(",")))
     only = set(filter(None, args.only_days.split(",")))
+    lexicon = Lexicon(read_words(args.lexicon, "gb18030"))
+    kept = set()
+    for path in args.keep_words:
+        kept |= read_words(path, "utf-8")
+    missing = rare_words(day_words(args.corpus, held_out, only), kept, args.rare_days)
     sequences = 0
     with open(args.corpus, encoding="utf-8") as corpus, \
             open(args.out, "w", encoding="utf-8", newline="\n") as out:
@@ -79,11 +153,15 @@ def main():
             day = line[:8]
             if day in held_out or (only and day not in only):
                 continue
+            words = [normalise(w).replace(" ", "") for w, _ in parse_pd_line(line)]
+            text = "".join(words)
+            codes = lexicon.codes(text, missing[day])
             rows = []
-            for word, _ in parse_pd_line(line):
-                word = normalise(word).replace(" ", "")
-                rows.extend(f"{ch}\t{char_class(ch)}\t{label}"
-                            for ch, label in zip(word, labels(word)))
+            pos = 0
+            for word in words:
+                rows.extend(f"{ch}\t{char_class(ch)}\t{code}\t{label}"
+                            for ch, code, label in zip(word, codes[pos:], labels(word)))
+                pos += len(word)
                 if word in SENTENCE_ENDS:
                     sequences += write_sequence(out, rows)
             sequences += write_sequence(out, rows)

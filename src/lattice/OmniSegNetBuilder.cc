@@ -4,9 +4,11 @@
 #include <new>
 
 #include "dict/CoreDict.h"
+#include "dict/Prefetch.h"
 #include "driver/SegMode.h"
 #include "lattice/OmniSegNet.h"
 #include "text/AsciiChar.h"
+#include "text/Gb18030.h"
 
 namespace new_seg {
 
@@ -40,10 +42,13 @@ bool IsAttachedMark(const unsigned char* c) {
 // Path cost added to an unknown-word edge for the model's doubt about it
 // (-log2 of its confidence), in the n-gram model's units; the search
 // charges the edge the n-gram model's unknown-word cost besides. The
-// perceptron's label scores are not probabilities: the scale was measured
-// (1 to 6, with offsets up to 15 bits) on held-out corpus days and on
-// other-domain text, and 2 without an offset did best on both.
-float UnknownWordCost(float doubt) { return 2.0f * doubt; }
+// perceptron's label scores are not probabilities and its doubts run to
+// tens of bits: the scale was measured (0 to 8, offsets -8 to 5 bits) on
+// held-out corpus days (29-31, and 26-28 in a build holding 26-31 out) and
+// on other-domain text, and a tenth without an offset did best on all.
+// The lexicon column already keeps the model from words the lexicon
+// speaks against, so larger scales only lose unknown words.
+float UnknownWordCost(float doubt) { return 0.1f * doubt; }
 
 }  // namespace
 
@@ -55,7 +60,7 @@ OmniSegNetBuilder::~OmniSegNetBuilder() {
   delete[] omni_seg_table_;
   delete[] reachable_;
   delete[] char_starts_;
-  delete[] weak_;
+  delete[] lexicon_;
 }
 
 bool OmniSegNetBuilder::Init() {
@@ -65,19 +70,19 @@ bool OmniSegNetBuilder::Init() {
   node_items_buffer_ = new (std::nothrow) int32_t[nodes * kMatchesPerNode]();
   reachable_ = new (std::nothrow) bool[nodes + 1]();
   char_starts_ = new (std::nothrow) size_t[nodes + 1]();
-  weak_ = new (std::nothrow) bool[nodes + 1]();
+  lexicon_ = new (std::nothrow) unsigned char[nodes + 1]();
   if (omni_seg_table_ == nullptr || node_items_buffer_ == nullptr || reachable_ == nullptr ||
-      char_starts_ == nullptr || weak_ == nullptr) {
+      char_starts_ == nullptr || lexicon_ == nullptr) {
     delete[] omni_seg_table_;
     delete[] node_items_buffer_;
     delete[] reachable_;
     delete[] char_starts_;
-    delete[] weak_;
+    delete[] lexicon_;
     omni_seg_table_ = nullptr;
     node_items_buffer_ = nullptr;
     reachable_ = nullptr;
     char_starts_ = nullptr;
-    weak_ = nullptr;
+    lexicon_ = nullptr;
     return false;
   }
   omni_seg_table_capacity_ = nodes;
@@ -94,15 +99,9 @@ void OmniSegNetBuilder::Clear() {
 }
 
 size_t OmniSegNetBuilder::feedChar(const char* text, size_t remaining, bool& attach) {
-  const unsigned char* c = reinterpret_cast<const unsigned char*>(text);
-  attach = false;
-  if (remaining <= 1 || c[0] < 0x80) return 1;
-  if (c[0] == 0x80 || c[0] == 0xFF || remaining < 4) return 2;
-  if (IsAsciiDigit(c[1]) && c[2] >= 0x81 && c[2] <= 0xFE && IsAsciiDigit(c[3])) {
-    attach = IsAttachedMark(c);
-    return 4;
-  }
-  return 2;
+  const size_t length = GbCharLen(text, 0, remaining);
+  attach = length == 4 && IsAttachedMark(reinterpret_cast<const unsigned char*>(text));
+  return length;
 }
 
 size_t OmniSegNetBuilder::get_next_length(const char* text, size_t remaining) {
@@ -167,7 +166,7 @@ void OmniSegNetBuilder::LookAhead(const char* sentence, size_t len, size_t pos) 
   for (size_t q = 0; q < look_ahead_size_; ++q) {
     const CoreDict::PrefixQuery& query = look_ahead_[q];
     size_t found = std::min(query.count, query.max_results);
-    for (size_t k = 0; k < found; ++k) __builtin_prefetch(CoreDict::GetValue(query.results[k]));
+    for (size_t k = 0; k < found; ++k) PrefetchForRead(CoreDict::GetValue(query.results[k]));
   }
 }
 
@@ -403,8 +402,9 @@ size_t OmniSegNetBuilder::LongestMatch(size_t pos) const {
 }
 
 // A character is weak when the lexicon offers nothing longer than itself
-// there: no word longer than a character starts at it or covers it. Marks
-// the weak characters' first bytes; returns the number of characters.
+// there: no word longer than a character starts at it or covers it. Notes
+// per character what the lexicon offers (for the unknown-word model) and
+// whether it is weak; returns the number of characters.
 size_t OmniSegNetBuilder::MarkWeakCharacters(const char* sentence, size_t len) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(sentence);
   size_t chars = 0;
@@ -413,7 +413,15 @@ size_t OmniSegNetBuilder::MarkWeakCharacters(const char* sentence, size_t len) {
     size_t cluster = get_next_length(sentence + pos, len - pos);
     char_starts_[chars++] = pos;
     size_t longest = LongestMatch(pos);
-    weak_[pos] = s[pos] >= 0x80 && longest <= cluster && covered_to <= pos;
+    unsigned char lexicon = 0;
+    if (longest > cluster) {
+      lexicon |= UnknownWordFinder::kWordStarts;
+      MarkWordEnds(pos, cluster);
+    }
+    if (covered_to > pos) lexicon |= UnknownWordFinder::kWordCovers;
+    if (lexicon_[pos + cluster] & kWordEndsBefore) lexicon |= UnknownWordFinder::kWordEnds;
+    if (s[pos] >= 0x80 && lexicon == 0) lexicon |= kWeak;
+    lexicon_[pos] = lexicon;
     if (longest > cluster) covered_to = std::max(covered_to, pos + longest);
     pos += cluster;
   }
@@ -421,9 +429,21 @@ size_t OmniSegNetBuilder::MarkWeakCharacters(const char* sentence, size_t len) {
   return chars;
 }
 
+// Notes, at the byte after each lexicon word longer than a character that
+// starts at `pos`, that a word ends before it.
+void OmniSegNetBuilder::MarkWordEnds(size_t pos, size_t cluster) {
+  const int32_t* ids = MatchesAt(pos);
+  for (size_t k = 0; k < omni_seg_table_[pos].node_size; ++k) {
+    const CoreTermAttribute* attribute = CoreDict::GetValue(ids[k]);
+    if (attribute != nullptr && attribute->term_len > cluster) {
+      lexicon_[pos + attribute->term_len] |= kWordEndsBefore;
+    }
+  }
+}
+
 bool OmniSegNetBuilder::HasWeakCharacter(size_t begin, size_t len) const {
   for (size_t pos = begin; pos < begin + len; ++pos) {
-    if (weak_[pos]) return true;
+    if (lexicon_[pos] & kWeak) return true;
   }
   return false;
 }
@@ -433,18 +453,18 @@ bool OmniSegNetBuilder::HasWeakCharacter(size_t begin, size_t len) const {
 // that starts or ends on a dictionary word's character); overlapping
 // stretches are labelled as one.
 bool OmniSegNetBuilder::LabelWeakStretches(const char* sentence, size_t len) {
-  std::fill(weak_, weak_ + len + 1, false);
+  std::fill(lexicon_, lexicon_ + len + 1, 0);
   size_t chars = MarkWeakCharacters(sentence, len);
   unknown_word_finder_.Clear();
   size_t open_begin = 0, open_end = 0;  // the pending stretch, in characters
   bool pending = false;
   for (size_t c = 0; c < chars;) {
-    if (!weak_[char_starts_[c]]) {
+    if (!(lexicon_[char_starts_[c]] & kWeak)) {
       ++c;
       continue;
     }
     size_t run_end = c;
-    while (run_end < chars && weak_[char_starts_[run_end]]) ++run_end;
+    while (run_end < chars && (lexicon_[char_starts_[run_end]] & kWeak)) ++run_end;
     if (run_end - c >= kMinWeakRun) {
       size_t begin = c > kStretchMargin ? c - kStretchMargin : 0;
       size_t end = std::min(chars, run_end + kStretchMargin);
@@ -452,7 +472,7 @@ bool OmniSegNetBuilder::LabelWeakStretches(const char* sentence, size_t len) {
         open_end = end;
       } else {
         if (pending && !unknown_word_finder_.Label(sentence, char_starts_[open_begin],
-                                                   char_starts_[open_end])) {
+                                                   char_starts_[open_end], lexicon_)) {
           return false;
         }
         open_begin = begin;
@@ -463,7 +483,8 @@ bool OmniSegNetBuilder::LabelWeakStretches(const char* sentence, size_t len) {
     c = run_end;
   }
   return !pending ||
-         unknown_word_finder_.Label(sentence, char_starts_[open_begin], char_starts_[open_end]);
+         unknown_word_finder_.Label(sentence, char_starts_[open_begin], char_starts_[open_end],
+                                    lexicon_);
 }
 
 // A word of the lexicon (word, phrase or compound) spans [pos, pos + len).

@@ -80,6 +80,7 @@ class OmniSegNetBuilder {
   bool LabelWeakStretches(const char* sentence, size_t len);
   size_t MarkWeakCharacters(const char* sentence, size_t len);
   size_t LongestMatch(size_t pos) const;
+  void MarkWordEnds(size_t pos, size_t cluster);
   bool HasWeakCharacter(size_t begin, size_t len) const;
   bool IsLexiconWord(size_t pos, size_t len) const;
   int EnsureCompletePath(const char* sentence, size_t len);
@@ -109,10 +110,16 @@ class OmniSegNetBuilder {
   size_t omni_seg_table_size_ = 0;
   size_t omni_seg_table_capacity_ = 0;
   bool* reachable_ = nullptr;
-  // Per character: where it starts; per byte: whether a weak character
-  // (one no lexicon word longer than a character covers) starts there.
+  // Per character: where it starts; per byte: what the lexicon offers at
+  // the character starting there (UnknownWordFinder's lexicon bits), and
+  // whether it is weak (no lexicon word longer than a character starts at
+  // it or covers it).
   size_t* char_starts_ = nullptr;
-  bool* weak_ = nullptr;
+  unsigned char* lexicon_ = nullptr;
+  // Bits of lexicon_ besides UnknownWordFinder's: the character is weak; a
+  // lexicon word ends just before this byte.
+  static constexpr unsigned char kWeak = 0x10;
+  static constexpr unsigned char kWordEndsBefore = 0x20;
   bool inited_ = false;
 };
 

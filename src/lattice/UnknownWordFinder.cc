@@ -9,6 +9,7 @@
 
 #include "crf/DecoderFeatureIndex.h"
 #include "crf/TaggerImpl.h"
+#include "text/AsciiChar.h"
 #include "text/Gb18030.h"
 
 namespace new_seg {
@@ -30,8 +31,6 @@ SharedModel& Model() {
   static SharedModel* model = new SharedModel;
   return *model;
 }
-
-bool IsLatinLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
 // 〇 零 一 二 三 四 五 六 七 八 九 十 百 千 万 亿 两 in GB18030.
 const unsigned char kChineseNumerals[][2] = {
@@ -59,8 +58,8 @@ UnknownWordFinder::~UnknownWordFinder() = default;
 
 char UnknownWordFinder::CharClass(const unsigned char* c, size_t len) {
   if (len == 1) {
-    if (c[0] >= '0' && c[0] <= '9') return 'D';
-    return IsLatinLetter(c[0]) ? 'L' : 'P';
+    if (IsAsciiDigit(c[0])) return 'D';
+    return IsAsciiLetter(c[0]) ? 'L' : 'P';
   }
   if (len != 2) return 'C';
   for (const auto& numeral : kChineseNumerals) {
@@ -118,14 +117,16 @@ bool UnknownWordFinder::Ready() {
   return true;
 }
 
-// The token's two columns, the character and its class, kept in
-// column_text_ until the sequence is parsed (the tagger keeps pointers).
-// Bytes the corpus never shows inside a word (controls, space, TAB) are
-// fed as a space.
-bool UnknownWordFinder::AddToken(const char* token, size_t len) {
+// The token's columns: the character, its class and, for models that read
+// it, the lexicon's offer there; kept in column_text_ until the sequence is
+// parsed (the tagger keeps pointers). Bytes the corpus never shows inside a
+// word (controls, space, TAB) are fed as a space.
+bool UnknownWordFinder::AddToken(const char* token, size_t len, unsigned char lexicon) {
   char* text = column_text_ + token_count_ * kColumnTextPerToken;
   const unsigned char* c = reinterpret_cast<const unsigned char*>(token);
+  const char* columns[3];
   size_t n = 0;
+  columns[0] = text;
   if (len == 1 && c[0] <= 0x20) {
     text[n++] = ' ';
   } else {
@@ -133,13 +134,17 @@ bool UnknownWordFinder::AddToken(const char* token, size_t len) {
     n = len;
   }
   text[n++] = '\0';
-  text[n] = CharClass(c, len);
-  text[n + 1] = '\0';
-  const char* columns[2] = {text, text + n};
-  return tagger_->add2(2, columns);
+  columns[1] = text + n;
+  text[n++] = CharClass(c, len);
+  text[n++] = '\0';
+  columns[2] = text + n;
+  text[n++] = static_cast<char>('a' + (lexicon & (kWordStarts | kWordEnds | kWordCovers)));
+  text[n] = '\0';
+  return tagger_->add2(tagger_->xsize() >= 3 ? 3 : 2, columns);
 }
 
-bool UnknownWordFinder::Label(const char* sentence, size_t begin, size_t end) {
+bool UnknownWordFinder::Label(const char* sentence, size_t begin, size_t end,
+                              const unsigned char* lexicon) {
   token_count_ = 0;
   if (!Ready()) return false;
   if (end <= begin) return true;
@@ -150,7 +155,7 @@ bool UnknownWordFinder::Label(const char* sentence, size_t begin, size_t end) {
     // Characters as the lattice steps them, so that spans end on its nodes.
     size_t token = GbCharLen(sentence, pos, end);
     offsets_[token_count_] = static_cast<uint32_t>(pos);
-    if (!AddToken(sentence + pos, token)) return false;
+    if (!AddToken(sentence + pos, token, lexicon != nullptr ? lexicon[pos] : 0)) return false;
     ++token_count_;
     pos += token;
   }

@@ -47,18 +47,27 @@ class UnknownWordFinder {
   UnknownWordFinder(const UnknownWordFinder&) = delete;
   UnknownWordFinder& operator=(const UnknownWordFinder&) = delete;
 
+  // What the lexicon offers at a character, as bits: a lexicon word longer
+  // than a character starts there, ends there, covers it (starts earlier).
+  // Models with a third column read them (as the letter 'a' + bits).
+  static constexpr unsigned char kWordStarts = 1;
+  static constexpr unsigned char kWordEnds = 2;
+  static constexpr unsigned char kWordCovers = 4;
+
   // Labels the sentence [sentence, sentence + len) and collects the
   // multi-character words; false (no spans) when the model cannot be
-  // loaded or the tagger refuses the sentence.
-  bool Find(const char* sentence, size_t len) {
+  // loaded or the tagger refuses the sentence. `lexicon`, when given, holds
+  // the lexicon bits of each character at its first byte's offset.
+  bool Find(const char* sentence, size_t len, const unsigned char* lexicon = nullptr) {
     Clear();
-    return Label(sentence, 0, len);
+    return Label(sentence, 0, len, lexicon);
   }
   // Forgets the spans found.
   void Clear() { span_count_ = 0; }
   // Labels the stretch [begin, end) of the sentence as a sequence of its
   // own and adds its words (offsets in the sentence) to the spans found.
-  bool Label(const char* sentence, size_t begin, size_t end);
+  bool Label(const char* sentence, size_t begin, size_t end,
+             const unsigned char* lexicon = nullptr);
   const Span* spans() const { return spans_; }
   size_t span_count() const { return span_count_; }
 
@@ -70,7 +79,7 @@ class UnknownWordFinder {
 
  private:
   bool Ready();
-  bool AddToken(const char* token, size_t len);
+  bool AddToken(const char* token, size_t len, unsigned char lexicon);
   float LabelCost(size_t token) const;
   void CollectSpans();
 
@@ -79,8 +88,9 @@ class UnknownWordFinder {
   static constexpr size_t kMaxTokens = 1024;
   // Byte offset of each token, and one past the last.
   uint32_t offsets_[kMaxTokens + 1] = {};
-  // Per token: its text (up to 4 bytes) and its class, each zero-ended.
-  static constexpr size_t kColumnTextPerToken = 8;
+  // Per token: its text (up to 4 bytes), its class and its lexicon letter,
+  // each zero-ended.
+  static constexpr size_t kColumnTextPerToken = 12;
   char column_text_[kMaxTokens * kColumnTextPerToken] = {};
   size_t token_count_ = 0;
   Span spans_[kMaxSpans] = {};
