@@ -57,6 +57,9 @@ const uint8_t kTagNounList[] = {CSegmentTag::kTagNoun};
 // among equal scores the earliest candidate wins.
 const float kScoreFloor = -1000000.0f;
 
+// How many words ahead of the tagged one the context weights are fetched.
+const size_t kContextAhead = 3;
+
 
 // The kind of a one-character word, read from its bytes: full-width digits,
 // letters and symbols count as numbers, letters and separators, as do their
@@ -309,6 +312,19 @@ CSegmentTag::CandidateList CSegmentTag::WithContext(size_t word,
   return {candidates.tags, m_context_weights, candidates.count};
 }
 
+// Word i reads the weights of words i - 1 and i + 1: those of a word a few
+// places ahead are fetched early, so that their cache misses overlap with
+// the tagging of the words before it. Their index entries were fetched
+// when the words were read off the lattice.
+void CSegmentTag::PrefetchContext(size_t word) const {
+  if (m_context == nullptr || word >= mSegResultLen || m_SegResult[word] == 0) return;
+  for (TagContext::Side side : {TagContext::kWordBefore, TagContext::kWordAfter}) {
+    if (const TagContext::Record* first = m_context->FirstRecord(m_SegResult[word], side)) {
+      PrefetchForRead(first);
+    }
+  }
+}
+
 uint8_t CSegmentTag::_get_pos(size_t CurID, size_t CurPosID) const {
   const CandidateList& candidates = m_candidates[CurID];
   return CurPosID < candidates.count ? candidates.tags[CurPosID] : 0;
@@ -318,7 +334,9 @@ void CSegmentTag::do_pos_tag(bool use_ne) {
   if (mSegResultLen == 0) return;
   CandidateList previous = {kPosSos, kZeroWeight, 1};
   m_pre_weight_buf[0] = 0.0f;
+  for (size_t i = 0; i < kContextAhead && i < mSegResultLen; ++i) PrefetchContext(i);
   for (size_t i = 0; i < mSegResultLen; ++i) {
+    PrefetchContext(i + kContextAhead);
     m_candidates[i] = _get_candidates(i);
     const CandidateList current = WithContext(i, m_candidates[i]);
     if (previous.count * current.count >= TransitionBlock::kMinPairs) {

@@ -94,6 +94,8 @@ class CSegmentTag {
   // `candidates` of word `word` with the weights its neighbours add (in
   // m_context_weights), or `candidates` when they add none.
   CandidateList WithContext(size_t word, const CandidateList& candidates);
+  // Starts fetching the weights word `word` gives its neighbours.
+  void PrefetchContext(size_t word) const;
   // Candidate `CurPosID` of word `CurID`, from the lists do_pos_tag chose.
   uint8_t _get_pos(size_t CurID, size_t CurPosID) const;
 

@@ -63,6 +63,12 @@ class TagContext {
     size_t slot = size_t{word_id} * kSides;
     return slot < starts_.size() ? &starts_[slot] : nullptr;
   }
+  // Where Find(side, word_id) starts reading, to fetch it early; null when
+  // nowhere. Reads the index entry (fetch that first: IndexOf).
+  const Record* FirstRecord(uint32_t word_id, Side side) const {
+    size_t slot = size_t{word_id} * kSides + side;
+    return slot + 1 < starts_.size() ? records_.data() + starts_[slot] : nullptr;
+  }
   size_t size() const { return records_.size(); }
   const std::vector<Record>& records() const { return records_; }
 
