@@ -14,6 +14,7 @@
 
 #include "dict/Darts.h"
 #include "dict/NGramPairTable.h"
+#include "dict/Prefetch.h"
 
 namespace new_seg {
 
@@ -55,6 +56,12 @@ class NGram {
       return backed_off_costs_[static_cast<std::size_t>(id)];
     }
     return LookedUpBackedOffCost(id);
+  }
+  // Starts fetching what BackedOffCost(id) will read from its table.
+  static void PrefetchBackedOffCost(int32_t id) {
+    if (id >= 0 && static_cast<std::size_t>(id) < backed_off_costs_.size()) {
+      PrefetchForRead(&backed_off_costs_[static_cast<std::size_t>(id)]);
+    }
   }
   // Looks up the backed-off cost of every id from 0 to word_count once, so
   // that BackedOffCost reads it from a table (one lookup per lattice edge

@@ -96,12 +96,14 @@ int OmniSegNetSearcher::FindOptimalPath() {
   return 0;
 }
 
-// The pair costs of a node a few positions ahead are fetched while this one
-// is scored: their cache misses overlap instead of following one another.
+// The pair costs of a node a few positions ahead, and the backed-off costs
+// of its words, are fetched while this one is scored: their cache misses
+// overlap instead of following one another.
 void OmniSegNetSearcher::PrefetchPairs(size_t pos) const {
   const OmniSegNode* node = seg_net_->GetSegNode(pos);
   for (size_t k = 0; k < node->seg_item_size(); ++k) {
     const OmniSegItem& edge = node->seg_items()[k];
+    NGram::PrefetchBackedOffCost(edge.term_attribute_idx);
     const OmniSegNode* start = seg_net_->GetSegNode(edge.term_begin_pos);
     for (size_t j = 0; j < start->seg_item_size(); ++j) {
       const OmniSegItem& before = start->seg_items()[j];
