@@ -158,6 +158,17 @@ class SegmenterCli(unittest.TestCase):
                       stdin="我爱北京天安门\n今天的天气很好。\n".encode()).stdout.decode()
         self.assertEqual(out, "我/r 爱/v 北京/ns 天安门/ns\n今天/t 的/u 天气/n 很/d 好/a 。/w\n")
 
+    def test_presegmented_person_names_keep_their_tag_with_entities_on(self):
+        # Entity recognition, which tags person names in a segmented line,
+        # does not run on given words: the tagger's own person tags stay.
+        line = "克林顿 会见 了 李 鹏 。\n".encode()
+        tags = {}
+        for switch in ("--entities", "--no-entities"):
+            tags[switch] = zorvseg("--data", ARGS.data, "--presegmented", "--format", "pos",
+                                   switch, stdin=line).stdout.decode()
+        self.assertEqual(tags["--entities"], tags["--no-entities"])
+        self.assertTrue(tags["--entities"].startswith("克林顿/nr "), tags)
+
     def test_bad_data_directory_fails_clearly(self):
         proc = zorvseg("--data", "/nonexistent/dir", stdin=b"x\n", check=False)
         self.assertEqual(proc.returncode, 1)

@@ -91,7 +91,10 @@ void PresegmentedTagger::TagSentence() {
     previous = end;
   }
   net_.GetSegNode(previous)->set_is_optimal_seg_node(true);
-  tagger_.pos_tag(&net_, &normalizer_, mode_.is_ne_name());
+  // With entity recognition on, the tagger leaves person names to it and the
+  // saver tags the words of each recognised name; no recognition runs on given
+  // words, so the tagger keeps its own person tags whatever the mode.
+  tagger_.pos_tag(&net_, &normalizer_, false);
   for (size_t i = 0; i < ends_.size(); ++i) {
     const new_seg::OmniSegItem* item = net_.GetSegNode(ends_[i])->optimal_item();
     tagged_[first_tagged + i].tag = item == nullptr ? 0 : item->pos_tag;
