@@ -116,8 +116,10 @@ void RegisterStages(const char* mode_name, int32_t mode) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  RegisterStages("default_0x214", new_seg::kModeCommandLineDefault);
-  RegisterStages("entities_0x314", new_seg::kModeCommandLineDefault | new_seg::kModeNeName);
+  const int32_t tagged = new_seg::kModePosTag | new_seg::kModeSbcToDbc |
+                         new_seg::kModeTraditionalToSimplified;
+  RegisterStages("default_0x214", tagged);
+  RegisterStages("entities_0x314", tagged | new_seg::kModeNeName);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   StageReporter reporter;

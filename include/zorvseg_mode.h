@@ -50,9 +50,12 @@ const int32_t kModeUseAdditionalRuleMode = 0x10000000;
 const int32_t kModeAdjustNe = 0x20000000;
 
 // The command-line segmenter's default: tagging, full-width to half-width,
-// traditional to simplified, full ASCII segmentation.
+// traditional to simplified, full ASCII segmentation, and the unknown-word
+// stage, which finds most of the names and new words the lexicon lacks.
+// Entity recognition stays off: it leaves words and tags as good as they
+// were and triples the time.
 const int32_t kModeCommandLineDefault =
-    kModePosTag | kModeSbcToDbc | kModeTraditionalToSimplified;
+    kModePosTag | kModeSbcToDbc | kModeTraditionalToSimplified | kModeFindUnknownWords;
 // The value the Python module's ZorvSegmenter.GetDefaultMode returns:
 // tagging, full-width to half-width, entity recognition with whole person
 // names, traditional to simplified, simple ASCII mode, and the bits 0x2000

@@ -143,20 +143,22 @@ class ModeSwitches(unittest.TestCase):
 
     def test_switches_equal_their_mode_bits(self):
         pairs = [
-            (["--single-chars"], "0x216"),
-            (["--no-pos-tags", "--no-t2s"], "0x10"),
-            (["--no-half-width"], "0x204"),
-            (["--lower-case"], "0x234"),
-            (["--ascii", "simple"], "0x08000214"),
-            (["--ascii", "whole"], "0x00080214"),
-            (["--ascii=lm"], "0x01000214"),
-            (["--ascii", "lm-pinyin"], "0x03000214"),
+            (["--single-chars"], "0x400216"),
+            (["--no-pos-tags", "--no-t2s"], "0x400010"),
+            (["--no-half-width"], "0x400204"),
+            (["--lower-case"], "0x400234"),
+            (["--ascii", "simple"], "0x08400214"),
+            (["--ascii", "whole"], "0x00480214"),
+            (["--ascii=lm"], "0x01400214"),
+            (["--ascii", "lm-pinyin"], "0x03400214"),
             (["--mode", "0x08000214", "--ascii", "full"], "0x214"),
             (["--mode", "0x00080000", "--t2s", "--pos-tags"], "0x00080204"),
-            (["--entities"], "0x314"),
-            (["--whole-names"], "0x70314"),
-            (["--whole-names", "--no-entities"], "0x214"),
-            (["--no-t2s", "--t2s"], "0x214"),
+            (["--entities"], "0x400314"),
+            (["--whole-names"], "0x470314"),
+            (["--whole-names", "--no-entities"], "0x400214"),
+            (["--no-t2s", "--t2s"], "0x400214"),
+            (["--no-unknown-words"], "0x214"),
+            (["--mode", "0x214", "--unknown-words"], "0x400214"),
         ]
         for fmt in ("pos", "mix"):
             for switches, mode in pairs:

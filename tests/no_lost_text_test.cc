@@ -218,10 +218,10 @@ const std::vector<int32_t> kModes = {
     kModeSbcToDbc,
     kModeTraditionalToSimplified,
     kModeUpperToLower | kModeUseSimpleMode,
-    kModeCommandLineDefault,
+    kModeCommandLineDefault & ~kModeFindUnknownWords,
     kModeModuleDefault,
     kModeModuleDefault | kModeUpperToLower | kModeSingleWord,
-    kModeCommandLineDefault | kModeFindUnknownWords,
+    kModeCommandLineDefault,
     kModeModuleDefault | kModeFindUnknownWords,
 };
 

@@ -229,7 +229,7 @@ class IdiomaticLayer(unittest.TestCase):
             self.assertIn(expected, found)
 
     def test_mode_flags(self):
-        self.assertEqual(int(Mode.DEFAULT), 0x214)
+        self.assertEqual(int(Mode.DEFAULT), 0x400214)
         self.assertEqual(Mode.POS_TAG | Mode.NE_NAME, 0x104)
         self.assertEqual(Segmenter(mode=Mode.SINGLE_WORD).cut("北京"), ["北", "京"])
 

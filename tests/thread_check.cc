@@ -24,13 +24,13 @@ const std::string kCorpora = ZORVSEG_CORPORA_DIR;
 const int kThreads = 8;
 
 const std::vector<int32_t> kModes = {
-    kModeCommandLineDefault,
+    kModeCommandLineDefault & ~kModeFindUnknownWords,
     kModeModuleDefault | kModeAdjustNe,
     kModePosTag | kModeUseCustomWord | kModeUseCustomRule,
     kModeUseAdditionalRuleMode | kModeUseAsciiLmMode | kModeUpperToLower,
     kModeSingleWord | kModeNeName,
     // Handles load the unknown-word model on first use, concurrently.
-    kModeCommandLineDefault | kModeFindUnknownWords,
+    kModeCommandLineDefault,
 };
 
 // Paragraphs of the corpus and sentences of the treebank, as plain text.

@@ -191,7 +191,8 @@ TEST(UnknownWordFinder, CostGrowsAsTheModelGrowsUnsure) {
 
 TEST_F(UnknownWords, AMissingModelFailsOnlyTheHandlesThatAskForIt) {
   ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
-  EXPECT_EQ(Words(kModeCommandLineDefault, "天甲乙地").size(), 4u);
+  EXPECT_EQ(Words(kModeCommandLineDefault & ~kModeFindUnknownWords, "天甲乙地").size(), 4u);
+  EXPECT_EQ(Words(kModeCommandLineDefault, "天甲乙地"), std::vector<std::string>{"<failed>"});
   EXPECT_EQ(Words(kModeFindUnknownWords, "天甲乙地"), std::vector<std::string>{"<failed>"});
   // Loading a directory that has the model makes the stage work again.
   LxUnInitSeg();

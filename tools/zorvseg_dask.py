@@ -182,7 +182,7 @@ def parse_args(argv):
                         "(tcp://host:8786) instead of a local cluster")
     parser.add_argument("--format", choices=FORMATS, default="words")
     parser.add_argument("--mode", type=lambda v: int(v, 16), default=None,
-                        help="mode bits in hexadecimal (default: the command line's, 0x214)")
+                        help="mode bits in hexadecimal (default: the command line's, 0x400214)")
     parser.add_argument("--data", help="data directory on the workers "
                         "(default: the one their zorvsegment package finds)")
     args = parser.parse_args(argv)

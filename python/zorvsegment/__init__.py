@@ -61,7 +61,7 @@ class Mode(enum.IntFlag):
     ADJUST_NE = binding.kModeAdjustNe
     FIND_UNKNOWN_WORDS = binding.kModeFindUnknownWords
     #: The command line's default: tagging, full-width to half-width,
-    #: traditional to simplified, full ASCII segmentation.
+    #: traditional to simplified, full ASCII segmentation, unknown words.
     DEFAULT = binding.kModeCommandLineDefault
 
 
