@@ -71,6 +71,9 @@ TEST(CorpusEntitiesTest, TagsAndCompoundsGiveTheEntities) {
       // a compound with another tag leaves its parts their own tags
       {"[北京/ns  大学/n]n  和/c  上海/ns", {"北京/LOC", "上海/LOC"}},
       {"新华社/nt  报道/v", {"新华社/ORG"}},
+      // a place's government is the place and a common noun, bracketed or not
+      {"[中国/ns  政府/n]nt  和/c  [北京市/ns  人民政府/n]nt", {"中国/LOC", "北京市/LOC"}},
+      {"[市/n  政府/n]nt  与/p  [政府/n  办公厅/n]nt", {"政府办公厅/ORG"}},
       {"我们/r  走/v", {}},
   };
   for (const auto& c : kCases) EXPECT_EQ(Entities(c.line), c.entities) << c.line;

@@ -31,7 +31,8 @@ character offsets in the line given; dates are not scored. Gold formats:
           (.NAM) count, GPE (geo-political) as LOC.
   pd      People's Daily, with the entity trainer's rules: a bracketed
           compound tagged nr, ns or nt is one person, place or
-          organisation; outside such compounds an nr token is a person,
+          organisation (but in an nt compound ending in 政府, a place's
+          government, the parts keep their tags); outside such compounds an nr token is a person,
           joined with the nr token after it when it is a surname (one
           character, or a compound surname of the data directory's
           name.dat), an ns token a place and an nt token an organisation;
@@ -332,7 +333,13 @@ def pd_entities(tokens, compound_tags, surnames, abbreviations=frozenset()):
     starts.append(pos)
 
     def compound_type(token):
-        return None if token[2] is None else PD_ENTITY_TAGS.get(compound_tags[token[2]])
+        if token[2] is None:
+            return None
+        members = [t for t in tokens if t[2] == token[2]]
+        if compound_tags[token[2]] == "nt" and len(members) > 1 and \
+                members[-1][0].endswith("政府"):
+            return None  # a place's government: its parts keep their tags
+        return PD_ENTITY_TAGS.get(compound_tags[token[2]])
 
     entities, i = [], 0
     while i < len(tokens):

@@ -142,7 +142,9 @@ bool NameEntityRecognition::IsValidEntity(const OmniSegNet* seg_net, uint32_t ma
       !last->is_optimal_seg_node() || !first->could_add_phrase() || !last->could_add_phrase()) {
     return false;
   }
-  // Only phrases that lie on the best path count as cut.
+  // Only phrases that lie on the best path count as cut. A phrase that
+  // holds the span whole, sharing an end with it, is no cut: the lexicon's
+  // compounds hold names (中国 of 中国政府, 北京市 of a city's bureau).
   for (std::size_t i = 0; i <= len; ++i) {
     std::size_t pos = start + i;
     const OmniSegNode* node = seg_net->GetSegNode(pos);
@@ -151,11 +153,11 @@ bool NameEntityRecognition::IsValidEntity(const OmniSegNet* seg_net, uint32_t ma
     std::size_t in_len = node->in_phrase_max_len();
     ZS_LOG_INFO("cur_pos=%zu, attr_len=%zu, i=%zu", start, len, i);
     if (!IsOptimal(seg_net, pos + out_len)) continue;
-    if (i < len && out_len > len - i) {
+    if (i > 0 && i < len && out_len > len - i) {
       ZS_LOG_INFO("node %zu, out_phrase_max_len=%zu", pos, out_len);
       return false;
     }
-    if (in_len <= pos && IsOptimal(seg_net, pos - in_len) && i > 0 && i < in_len) {
+    if (in_len <= pos && IsOptimal(seg_net, pos - in_len) && i > 0 && i < len && i < in_len) {
       ZS_LOG_INFO("node %zu, in_phrase_max_len=%zu", pos, in_len);
       return false;
     }

@@ -4,7 +4,8 @@
 //
 // Entities of the People's Daily annotation, by these rules:
 //  - a bracketed compound tagged nr, ns or nt is one person, place or
-//    organisation, whatever its parts;
+//    organisation, whatever its parts, except an nt compound whose last
+//    word ends in 政府 (a place's government): its parts keep their tags;
 //  - outside such compounds, an nr token is a person, joined with the nr
 //    token right after it when it is a surname: one character, or two
 //    that are a compound surname (江/nr 泽民/nr is 江泽民); an ns token is
