@@ -233,6 +233,42 @@ TEST_F(NerTest, APersonBeginningALongerWordSplitsIt) {
   }
 }
 
+TEST_F(NerTest, AnEntityMayEndALexiconPhraseButNotCrossOne) {
+  // Every character is a word; 北京人, 看淮河 and 京看 are lexicon phrases
+  // over them.
+  const std::vector<std::string> words = {"北", "京", "人", "看", "淮", "河", "在"};
+  std::vector<std::string> lexicon, ngram;
+  for (const std::string& w : words) {
+    lexicon.push_back(w + "\t1");
+    ngram.push_back("8 1 " + std::to_string(testutil::WordId(words, w)));
+  }
+  for (const char* phrase : {"北京人\t2", "看淮河\t2", "京看\t2"}) lexicon.push_back(phrase);
+  testutil::WriteDataDir(dir_, lexicon, ngram);
+  testutil::WriteEntityFiles(dir_, kEntities, {"欧阳", "司马"}, "");
+  ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
+  handle_ = LxCreateSegHandle(kModeNeName);
+  ASSERT_NE(nullptr, handle_);
+  const struct {
+    const char* text;
+    const char* entities;
+  } kCases[] = {
+      {"在北京人", "北京/LOC"},     // at the start of the phrase
+      {"在看淮河", "淮河/LOC"},     // at its end
+      {"在北京看", ""},             // 京看 starts inside 北京 and goes on
+  };
+  for (const auto& c : kCases) {
+    Segment(c.text);
+    std::string entities;
+    for (size_t i = 0; i < LxGetPhraseCnt(handle_); ++i) {
+      const comb_token_t* phrase = LxGetPhraseTokenAt(handle_, static_cast<int32_t>(i));
+      if (TypeName(phrase->cls) == "?") continue;  // the lexicon's own phrases
+      entities += (entities.empty() ? "" : " ") + std::string(phrase->word) + "/" +
+                  TypeName(phrase->cls);
+    }
+    EXPECT_EQ(c.entities, entities) << c.text;
+  }
+}
+
 TEST_F(NerTest, ATabInsideAPieceKeepsThePieceLabelled) {
   Start(kSingle, "", kNameCharacters);
   EXPECT_EQ("王小二/PER", Entities("见王小二\t了"));
