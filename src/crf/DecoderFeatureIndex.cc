@@ -13,6 +13,9 @@ namespace {
 
 const std::size_t kMaxLabels = 65535;
 
+// What FindKey left for ResolveKey.
+enum LookupKind { kTwin, kFound, kWordKey, kPosKey };
+
 // A trie without keys: one block of zero units, on which every walk fails.
 const Darts::Details::unit_type kEmptyTrie[Darts::Details::kBlockSize] = {};
 
@@ -200,41 +203,103 @@ bool DecoderFeatureIndex::ReadWeights(ImageReader* reader) {
   return true;
 }
 
+void DecoderFeatureIndex::PrepareKeyTables() {
+  std::call_once(key_tables_once_, [this] {
+    key_tables_ready_ = word_keys_.Build(da_word_) && pos_keys_.Build(da_pos_);
+  });
+}
+
 int DecoderFeatureIndex::getID(const char* key, bool word) const {
   return (word ? da_word_ : da_pos_).exactMatchSearch(key);
 }
 
+bool DecoderFeatureIndex::PackedBody(const UnigramTemplates& templs,
+                                     const TpRule& rule, uint64_t* key) {
+  uint64_t packed = 0;
+  std::size_t length = 0;
+  for (std::size_t i = 2; i < rule.size; ++i) {
+    const TpNode& node = templs.nodes[rule.nodes[i]];
+    if (node.r_size == 0) continue;
+    if (length + node.r_size > ObservationTable::kMaxKeyBytes) return false;
+    packed |= node.packed << (8 * length);
+    length += node.r_size;
+  }
+  *key = packed;
+  return length != 0;
+}
+
+// The whole body from the root, node by node: the weight block base, or -1.
+int DecoderFeatureIndex::WalkBody(const UnigramTemplates& templs,
+                                  const TpRule& rule) const {
+  const Darts::DoubleArray& trie = rule.trie_tag == kWordTrie ? da_word_ : da_pos_;
+  std::size_t node_pos = 0;
+  int value = -1;
+  for (std::size_t i = 2; i < rule.size; ++i) {
+    const TpNode& node = templs.nodes[rule.nodes[i]];
+    std::size_t key_pos = 0;
+    value = trie.traverse(node.r, node_pos, key_pos, node.r_size);
+    if (value == -2) return -1;
+  }
+  return value;
+}
+
+// A template takes its twin's block from the previous position or looks its
+// observation string up: short strings in the key tables (once they are
+// built), longer ones by a walk of the trie at once.
+void DecoderFeatureIndex::FindKey(const UnigramTemplates& templs,
+                                  const TpRule& rule, std::size_t pos,
+                                  Lookup* lookup) const {
+  if (pos > 0 && rule.pre_rule >= 0) {
+    lookup->kind = kTwin;
+  } else if (rule.size <= 2) {  // no body: the block at weight 0
+    *lookup = Lookup{0, 0, kFound};
+  } else if (key_tables_ready_ && PackedBody(templs, rule, &lookup->key)) {
+    bool word = rule.trie_tag == kWordTrie;
+    lookup->kind = word ? kWordKey : kPosKey;
+    (word ? word_keys_ : pos_keys_).Prefetch(lookup->key);
+  } else {
+    lookup->kind = kFound;
+    lookup->value = WalkBody(templs, rule);
+  }
+}
+
+void DecoderFeatureIndex::ResolveKey(const UnigramTemplates& templs,
+                                     const Lookup& lookup, TpRule* rule) const {
+  switch (lookup.kind) {
+    case kTwin:
+      rule->trie_offset = templs.rules[rule->pre_rule].trie_offset;
+      break;
+    case kWordKey:
+      rule->trie_offset = word_keys_.Find(lookup.key);
+      break;
+    case kPosKey:
+      rule->trie_offset = pos_keys_.Find(lookup.key);
+      break;
+    default:
+      rule->trie_offset = lookup.value;
+  }
+}
+
+void DecoderFeatureIndex::FindKeys(const UnigramTemplates& templs,
+                                   std::size_t pos, Lookup* lookups) const {
+  for (std::size_t r = 0; r < templs.rules.size(); ++r) {
+    FindKey(templs, templs.rules[r], pos, &lookups[r]);
+  }
+}
+
+void DecoderFeatureIndex::ResolveKeys(UnigramTemplates* templs,
+                                      const Lookup* lookups) const {
+  for (std::size_t r = 0; r < templs->rules.size(); ++r) {
+    ResolveKey(*templs, lookups[r], &templs->rules[r]);
+  }
+}
+
 void DecoderFeatureIndex::updateRules(UnigramTemplates* templs,
                                       std::size_t pos) const {
-  std::vector<std::size_t>& npos = templs->npos;
   for (TpRule& rule : templs->rules) {
-    if (pos > 0 && rule.pre_rule >= 0) {
-      const TpRule& twin = templs->rules[rule.pre_rule];
-      rule.trie_offset = twin.trie_offset;
-      npos[rule.suf_npos_id] = npos[twin.suf_npos_id];
-      continue;
-    }
-    if (rule.begin_idx >= rule.size) {  // no body: the block at weight 0
-      rule.trie_offset = 0;
-      continue;
-    }
-    std::size_t node_pos = npos[rule.pre_npos_id];
-    rule.trie_offset = -1;
-    if (node_pos != UnigramTemplates::kDeadEnd) {
-      const Darts::DoubleArray& trie =
-          rule.trie_tag == kWordTrie ? da_word_ : da_pos_;
-      for (std::size_t i = rule.begin_idx; i < rule.size; ++i) {
-        const TpNode& node = templs->nodes[rule.nodes[i]];
-        std::size_t key_pos = 0;
-        rule.trie_offset = trie.traverse(node.r, node_pos, key_pos, node.r_size);
-        if (rule.trie_offset == -2) {
-          rule.trie_offset = -1;
-          node_pos = UnigramTemplates::kDeadEnd;
-          break;
-        }
-      }
-    }
-    npos[rule.suf_npos_id] = node_pos;
+    Lookup lookup;
+    FindKey(*templs, rule, pos, &lookup);
+    ResolveKey(*templs, lookup, &rule);
   }
 }
 

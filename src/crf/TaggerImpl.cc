@@ -38,6 +38,7 @@ bool TaggerImpl::open(DecoderFeatureIndex* feature_index, unsigned int,
     result_.assign(MAX_X_NUM, 0);
     emission_.assign(ysize_, 0.0f);
     make_templs();
+    feature_index->PrepareKeyTables();
   } catch (const std::bad_alloc&) {
     close();
     CRF_FAIL(what_, "allocation") << "# out of memory: ysize=" << ysize_;
@@ -54,6 +55,7 @@ void TaggerImpl::close() {
   std::vector<TokenRow>().swap(x_);
   std::vector<uint16_t>().swap(answer_);
   std::vector<uint16_t>().swap(result_);
+  std::vector<DecoderFeatureIndex::Lookup>().swap(lookups_);
   templs_.Init(0, 0, 0, incremental_);
   xsize_ = ysize_ = xnum_ = 0;
   cost_ = Z_ = 0.0;
@@ -66,6 +68,7 @@ void TaggerImpl::make_templs() {
   for (const std::string& templ : feature_index_->unigram_templs()) {
     templs_.add(templ.c_str());
   }
+  lookups_.resize(kChunk * templs_.rules.size());
 }
 
 void TaggerImpl::set_incremental(bool incremental) {
@@ -179,31 +182,46 @@ bool TaggerImpl::parse() {
   return true;
 }
 
+// Positions go in chunks: the table reads of a whole chunk are asked for
+// before the first is used, so that their cache misses overlap.
 bool TaggerImpl::buildFeatures() {
   FeatureCache* cache = allocator_->feature_cache();
   feature_id_ = cache->size();
-  const float* weights = feature_index_->alpha_float();
-  for (std::size_t pos = 0; pos < xnum_; ++pos) {
-    templs_.updateNodes(x_.data(), xnum_, pos);
-    feature_index_->updateRules(&templs_, pos);
-    std::size_t count = 0;
-    for (const TpRule& rule : templs_.rules) count += rule.trie_offset != -1;
-    int* list = cache->alloc(count);
-    if (list == nullptr) {
-      CRF_FAIL(what_, "count < FeatureCache::kBlockSize")
-          << "# feature list is too long: size=" << count
-          << " MAX_FEATURES=" << FeatureCache::kBlockSize - 1;
-      return false;
+  const std::size_t rules = templs_.rules.size();
+  for (std::size_t begin = 0; begin < xnum_; begin += kChunk) {
+    std::size_t end = std::min(xnum_, begin + kChunk);
+    for (std::size_t pos = begin; pos < end; ++pos) {
+      templs_.updateNodes(x_.data(), xnum_, pos);
+      feature_index_->FindKeys(templs_, pos, lookups_.data() + (pos - begin) * rules);
     }
-    for (const TpRule& rule : templs_.rules) {
-      if (rule.trie_offset != -1) {
-        int id = rule.trie_offset + static_cast<int>(rule.suffix_offset);
-        *list++ = id;
-        // The weights are read once every position has its features; asking
-        // for them now lets their cache misses overlap the walks to come.
-        PrefetchForRead(weights + id);
-        PrefetchForRead(weights + id + ysize_ - 1);
-      }
+    for (std::size_t pos = begin; pos < end; ++pos) {
+      feature_index_->ResolveKeys(&templs_, lookups_.data() + (pos - begin) * rules);
+      if (!storeFeatures()) return false;
+    }
+  }
+  return true;
+}
+
+// The feature ids the templates found at a position, as its list.
+bool TaggerImpl::storeFeatures() {
+  const float* weights = feature_index_->alpha_float();
+  std::size_t count = 0;
+  for (const TpRule& rule : templs_.rules) count += rule.trie_offset != -1;
+  int* list = allocator_->feature_cache()->alloc(count);
+  if (list == nullptr) {
+    CRF_FAIL(what_, "count < FeatureCache::kBlockSize")
+        << "# feature list is too long: size=" << count
+        << " MAX_FEATURES=" << FeatureCache::kBlockSize - 1;
+    return false;
+  }
+  for (const TpRule& rule : templs_.rules) {
+    if (rule.trie_offset != -1) {
+      int id = rule.trie_offset + static_cast<int>(rule.suffix_offset);
+      *list++ = id;
+      // The weights are read once every position has its features; asking
+      // for them now lets their cache misses overlap the look-ups to come.
+      PrefetchForRead(weights + id);
+      PrefetchForRead(weights + id + ysize_ - 1);
     }
   }
   return true;

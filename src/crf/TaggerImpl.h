@@ -45,9 +45,9 @@ class TaggerImpl : public Tagger {
             unsigned int vlevel);
   void close() override;
 
-  // Incremental extraction (twins and shared trie walks) is on by default;
-  // turning it off recompiles the templates so that every template walks
-  // its whole observation string at every token. Results are the same.
+  // Incremental extraction (twins) is on by default; turning it off
+  // recompiles the templates so that every template looks its observation
+  // string up at every token. Results are the same.
   void set_incremental(bool incremental);
 
   const float* weight_vector() const override;
@@ -96,6 +96,7 @@ class TaggerImpl : public Tagger {
  private:
   void make_templs();
   bool buildFeatures();
+  bool storeFeatures();
   void buildLattice();
   void viterbi();
   Node& node(std::size_t i, std::size_t j) { return node_[i * ysize_ + j]; }
@@ -121,6 +122,9 @@ class TaggerImpl : public Tagger {
   std::vector<uint16_t> answer_;
   std::vector<uint16_t> result_;
   std::vector<float> emission_;  // per-label sums of one token
+  // Positions whose look-ups are started together, and their notes.
+  static const std::size_t kChunk = 16;
+  std::vector<DecoderFeatureIndex::Lookup> lookups_;
   const char* column_[MAX_X_SIZE] = {};
   whatlog what_;
 };

@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "crf/ObservationTable.h"
+
+
 namespace new_seg {
 namespace CRFPP {
 
@@ -15,6 +18,11 @@ const char* const EOS[] = {"_B+1", "_B+2", "_B+3", "_B+4",
 const std::size_t kBoundaryLength = 4;
 const std::size_t kMaxNodeText = 99;
 const int kTemplateNumbers = 16;
+
+uint64_t PackedString(const char* text, std::size_t length) {
+  if (length == 0 || length > ObservationTable::kMaxKeyBytes) return 0;
+  return ObservationTable::Pack(text, length);
+}
 
 // The texts before, at and after every ':' and '/'.
 std::vector<std::string> SplitTemplate(const char* templ) {
@@ -54,10 +62,8 @@ void UnigramTemplates::Init(std::size_t step, std::size_t xsize,
                             std::size_t maxid, bool incremental) {
   rules.clear();
   nodes.clear();
-  npos.assign(1, 0);
   size = 0;
   node_ids_.clear();
-  npos_ids_.clear();
   suffix_to_id_.clear();
   for (int nn = 0; nn < kTemplateNumbers; ++nn) {
     char prefix[4] = {'U', static_cast<char>('0' + nn / 10),
@@ -145,35 +151,6 @@ void UnigramTemplates::set_pre_rule(int rule_id) {
   }
 }
 
-std::string UnigramTemplates::body_text(const TpRule& rule,
-                                        std::size_t end) const {
-  std::string text;
-  for (std::size_t i = 2; i < end; ++i) text += nodes[rule.nodes[i]].key;
-  return text;
-}
-
-// The walk starts where the longest earlier body that is a proper prefix of
-// this one (node by node, same trie) ended; the whole body is registered for
-// later templates. A body equal to an earlier one still walks its last node,
-// so that every rule with a body has a walk of its own.
-void UnigramTemplates::set_npos(TpRule* rule) {
-  rule->pre_npos_id = 0;
-  rule->begin_idx = 2;
-  rule->suf_npos_id = static_cast<int>(npos.size());
-  npos.push_back(0);
-  if (rule->size <= 2) return;
-  if (incremental_) {
-    for (std::size_t end = 3; end < rule->size; ++end) {
-      auto found = npos_ids_.find({rule->trie_tag, body_text(*rule, end)});
-      if (found == npos_ids_.end()) continue;
-      rule->pre_npos_id = found->second;
-      rule->begin_idx = end;
-    }
-  }
-  npos_ids_.emplace(std::make_pair(rule->trie_tag, body_text(*rule, rule->size)),
-                    rule->suf_npos_id);
-}
-
 bool UnigramTemplates::add(const char* templ) {
   std::vector<std::string> texts = SplitTemplate(templ);
   if (texts.empty()) return false;
@@ -193,7 +170,6 @@ bool UnigramTemplates::add(const char* templ) {
   rule.size = rule.nodes.size();
   rule.suffix_offset = slot * step_;
   rule.trie_tag = nn < 10 ? kWordTrie : kPosTrie;
-  set_npos(&rule);
   int rule_id = static_cast<int>(rules.size());
   rules.push_back(rule);
   if (incremental_) set_pre_rule(rule_id);
@@ -204,6 +180,7 @@ bool UnigramTemplates::add(const char* templ) {
     if (node.type == 0) {
       node.r = node.key.c_str();
       node.r_size = node.key.size();
+      node.packed = PackedString(node.r, node.r_size);
     }
   }
   return true;
@@ -235,8 +212,10 @@ void UnigramTemplates::updateNodes(const TokenRow* x, std::size_t xnum,
       const TpNode& twin = nodes[node.pre_node];
       node.r = twin.r;
       node.r_size = twin.r_size;
+      node.packed = twin.packed;
     } else {
       node.r = getFeatureStr(node, x, xnum, pos, &node.r_size);
+      node.packed = PackedString(node.r, node.r_size);
     }
   }
 }

@@ -9,16 +9,15 @@
 //
 // Extraction is incremental along the sequence: a node or a template that
 // equals another one shifted by one row takes that one's value from the
-// previous position (its "twin"), and a template whose body starts with an
-// earlier template's whole body continues that template's trie walk.
+// previous position (its "twin").
 #ifndef ZORVSEG_CRF_UNIGRAMTEMPLATES_H_
 #define ZORVSEG_CRF_UNIGRAMTEMPLATES_H_
 
 #include <array>
+#include <cstdint>
 #include <cstddef>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace new_seg {
@@ -44,6 +43,8 @@ struct TpNode {
   int type = 0;           // 0 literal text, 1 reference
   const char* r = nullptr;   // the node's string at the current position
   std::size_t r_size = 0;    // its length (0: up to its zero byte)
+  uint64_t packed = 0;       // r as ObservationTable::Pack gives it, when
+                             // 1 to 8 bytes long; else 0
   int pre_node = -1;      // node whose previous-position string this one takes
 };
 
@@ -54,19 +55,13 @@ struct TpRule {
   std::size_t suffix_offset = 0;  // slot * ysize
   int trie_offset = -1;       // weight block base found at this position, or -1
   int trie_tag = kWordTrie;
-  int pre_npos_id = 0;        // npos entry where the walk starts
-  int suf_npos_id = 0;        // npos entry where the walk's end is kept
-  std::size_t begin_idx = 2;  // first node walked
 };
 
 class UnigramTemplates {
  public:
-  // A walk that fell off the trie: walks continuing from it fail at once.
-  static const std::size_t kDeadEnd = static_cast<std::size_t>(-1);
-
   // step: weights per slot (the label count); xsize: columns a reference may
   // read; maxid: the model's weight count. Without incremental extraction no
-  // template takes a twin's value or shares a walk.
+  // node or template takes a twin's value.
   void Init(std::size_t step, std::size_t xsize, std::size_t maxid,
             bool incremental);
 
@@ -90,22 +85,17 @@ class UnigramTemplates {
 
   std::vector<TpRule> rules;
   std::vector<TpNode> nodes;
-  std::vector<std::size_t> npos;  // trie positions; entry 0 is the root
-  std::size_t size = 0;           // rules.size()
+  std::size_t size = 0;  // rules.size()
 
  private:
   bool parse_node(const std::string& text, TpNode* node) const;
   int do_add(const TpNode& node);
   void set_pre_node(int node_id);
   void set_pre_rule(int rule_id);
-  void set_npos(TpRule* rule);
-  std::string body_text(const TpRule& rule, std::size_t end) const;
   bool same_shifted(const TpRule& earlier, const TpRule& later) const;
 
   std::map<std::string, int> node_ids_;
   std::map<std::string, int> suffix_to_id_;  // "U00".."U15" -> 0..15
-  // (trie, body text) -> npos entry of the rule that walks that body
-  std::map<std::pair<int, std::string>, int> npos_ids_;
   std::size_t step_ = 0;
   std::size_t xsize_ = 0;
   std::size_t maxid_ = 0;
