@@ -175,6 +175,23 @@ class ModeSwitches(unittest.TestCase):
                          "天 安 门\n")
 
 
+    def test_default_leaves_out_the_unknown_word_stage_only_when_its_model_is_missing(self):
+        with tempfile.TemporaryDirectory() as data:
+            for name in os.listdir(cli_test.ARGS.data):
+                if name not in ("unk_model.dat", "manifest.txt"):
+                    os.symlink(os.path.join(os.path.abspath(cli_test.ARGS.data), name),
+                               os.path.join(data, name))
+            default = zorvseg("--data", data, stdin=self.TEXT, check=False)
+            self.assertEqual(default.returncode, 0, default.stderr)
+            self.assertIn(b"unk_model.dat", default.stderr)
+            self.assertEqual(default.stdout,
+                             zorvseg("--data", data, "--mode", "0x214", stdin=self.TEXT).stdout)
+            for asked in (["--unknown-words"], ["--mode", "0x400214"]):
+                proc = zorvseg("--data", data, *asked, stdin=self.TEXT, check=False)
+                self.assertEqual(proc.returncode, 1, asked)
+                self.assertIn(b"unk_model.dat", proc.stderr, asked)
+
+
 class Formats(unittest.TestCase):
     LINES = ["我爱北京天安门。", "  访问 HTTP://www.Sina.com.cn 或写信给 foo-bar@example.com ",
              "臺灣ＡＢＣ的Wi-Fi，价格12.5$", "", "中华人民共和国成立了", "😀 emoji\ttab"]

@@ -41,6 +41,7 @@ struct Options {
   // Bits the named switches turn on and off, on top of mode.
   int32_t mode_on = 0;
   int32_t mode_off = 0;
+  bool mode_given = false;  // --mode on the command line
   bool gbk = false;
   OutputFormat format = OutputFormat::kWords;
   std::vector<std::string> user_dicts;
@@ -237,6 +238,7 @@ Parsed ParseValueOption(const std::string& name, const std::string& value, Optio
   if (name == "--data") {
     options.data_dir = value;
   } else if (name == "--mode") {
+    options.mode_given = true;
     if (!ParseMode(value.c_str(), options.mode)) {
       fprintf(stderr, "zorvseg: --mode wants a hexadecimal number, got '%s'\n", value.c_str());
       return Parsed::kUsageError;
@@ -436,6 +438,22 @@ bool TagAll(const Options& options, zorvseg_tools::LineReader& reader,
   return ProcessAll(std::move(processes), reader, output, progress);
 }
 
+// The unknown-word stage is on by default, but data directories built
+// without its model (older ones, or ones made with zorvseg-build from other
+// sources) are still complete for everything else: the default segments
+// without the stage there, and says so. Asking for the stage (--mode with
+// its bit, --unknown-words) keeps it, and the missing model is an error.
+void DropDefaultStageWithoutModel(Options& options) {
+  const int32_t stage = new_seg::kModeFindUnknownWords;
+  bool asked = options.mode_given || (options.mode_on & stage) != 0;
+  if (asked || !(options.EffectiveMode() & stage)) return;
+  std::string model = options.data_dir + "/unk_model.dat";
+  if (access(model.c_str(), R_OK) == 0) return;
+  fprintf(stderr, "zorvseg: %s not found: segmenting without the unknown-word stage\n",
+          model.c_str());
+  options.mode_off |= stage;
+}
+
 int Run(const Options& options) {
   uint64_t known_size = 0;
   if (!CheckInputs(options.inputs, &known_size)) return 1;
@@ -471,5 +489,6 @@ int main(int argc, char** argv) {
     case Parsed::kUsageError: return 2;
     case Parsed::kRun: break;
   }
+  DropDefaultStageWithoutModel(options);
   return Run(options);
 }
