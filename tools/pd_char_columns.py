@@ -78,17 +78,21 @@ def read_words(path, encoding):
         return {normalise(line.split("\t")[0].rstrip("\n")) for line in f}
 
 
-def day_words(corpus, held_out, only):
-    """The normalised words of each day written."""
-    days = {}
+def written_lines(corpus, held_out, only):
+    """(day, normalised words) of each corpus line written."""
     with open(corpus, encoding="utf-8") as f:
         for line in f:
             day = line[:8]
             if day in held_out or (only and day not in only):
                 continue
-            words = days.setdefault(day, set())
-            for word, _ in parse_pd_line(line):
-                words.add(normalise(word).replace(" ", ""))
+            yield day, [normalise(w).replace(" ", "") for w, _ in parse_pd_line(line)]
+
+
+def day_words(corpus, held_out, only):
+    """The normalised words of each day written."""
+    days = {}
+    for day, words in written_lines(corpus, held_out, only):
+        days.setdefault(day, set()).update(words)
     return days
 
 
@@ -147,15 +151,9 @@ def main():
         kept |= read_words(path, "utf-8")
     missing = rare_words(day_words(args.corpus, held_out, only), kept, args.rare_days)
     sequences = 0
-    with open(args.corpus, encoding="utf-8") as corpus, \
-            open(args.out, "w", encoding="utf-8", newline="\n") as out:
-        for line in corpus:
-            day = line[:8]
-            if day in held_out or (only and day not in only):
-                continue
-            words = [normalise(w).replace(" ", "") for w, _ in parse_pd_line(line)]
-            text = "".join(words)
-            codes = lexicon.codes(text, missing[day])
+    with open(args.out, "w", encoding="utf-8", newline="\n") as out:
+        for day, words in written_lines(args.corpus, held_out, only):
+            codes = lexicon.codes("".join(words), missing[day])
             rows = []
             pos = 0
             for word in words:

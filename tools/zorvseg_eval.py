@@ -332,13 +332,17 @@ def pd_entities(tokens, compound_tags, surnames, abbreviations=frozenset()):
         pos += len(word)
     starts.append(pos)
 
+    # A place's government ([中国/ns 政府/n]nt): its parts keep their tags.
+    members = {}
+    for token in tokens:
+        if token[2] is not None:
+            members.setdefault(token[2], []).append(token[0])
+    governments = {c for c, words in members.items()
+                   if compound_tags[c] == "nt" and len(words) > 1 and words[-1].endswith("政府")}
+
     def compound_type(token):
-        if token[2] is None:
+        if token[2] is None or token[2] in governments:
             return None
-        members = [t for t in tokens if t[2] == token[2]]
-        if compound_tags[token[2]] == "nt" and len(members) > 1 and \
-                members[-1][0].endswith("政府"):
-            return None  # a place's government: its parts keep their tags
         return PD_ENTITY_TAGS.get(compound_tags[token[2]])
 
     entities, i = [], 0

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dict/Darts.h"
+#include "dict/Prefetch.h"
 
 namespace new_seg {
 namespace CRFPP {
@@ -53,7 +54,7 @@ class ObservationTable {
   }
 
   // Asks for the key's first slot ahead of Find.
-  void Prefetch(uint64_t key) const { __builtin_prefetch(&entries_[Home(key)]); }
+  void Prefetch(uint64_t key) const { PrefetchForRead(&entries_[Home(key)]); }
 
   std::size_t size() const { return size_; }
 

@@ -5,7 +5,6 @@
 
 #include "crf/ObservationTable.h"
 
-
 namespace new_seg {
 namespace CRFPP {
 
