@@ -196,9 +196,11 @@ TEST_F(NerTest, DictionaryAndCrfCandidatesMerge) {
 
 TEST_F(NerTest, APersonBeginningALongerWordSplitsIt) {
   // The lexicon writes 王小二理论, 北京人 and 淮河水 as words; entries that
-  // end inside a path word are otherwise refused.
+  // end inside a path word are otherwise refused. 王小二尼治 and 王小二人
+  // begin with the name too, but their rest is no word of two characters.
   const std::vector<std::string> words = {"学", "王小二理论", "理论", "北京人", "人",
-                                          "淮河水", "水", "王小", "二理"};
+                                          "淮河水", "水", "王小", "二理", "王小二尼治",
+                                          "王小二人"};
   std::vector<std::string> lexicon, ngram;
   for (const std::string& w : words) {
     lexicon.push_back(w + "\t1");
@@ -221,6 +223,9 @@ TEST_F(NerTest, APersonBeginningALongerWordSplitsIt) {
       // the name must begin a path word: 王小二 would cut 二理, so the
       // shorter entry 王小 that fits the words is taken
       {"王小二理", "王小/PER", "王小 二理"},
+      // a name that only begins a longer term keeps the term whole
+      {"学王小二尼治", "", "学 王小二尼治"},
+      {"学王小二人", "", "学 王小二人"},
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(c.entities, Entities(c.text)) << c.text;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dict/CoreDict.h"
 #include "lattice/OmniSegNet.h"
 #include "ner/Log.h"
 #include "ner/NEDict.h"
@@ -180,24 +181,37 @@ void NameEntityRecognition::ner_by_dict(const char* sentence, std::size_t len,
     ZS_LOG_INFO("cur_pos=%zu, ret_value=%zu, start=%.*s", pos, count,
                 static_cast<int>(len - pos), sentence + pos);
     if (count > kNeCapacity) count = kNeCapacity;
-    std::size_t taken = TakeDictEntry(pos, count, seg_net, mask, false);
-    // A person's name that begins a longer word (邓小平 of 邓小平理论) is
+    std::size_t taken = TakeDictEntry(sentence, pos, count, seg_net, mask, false);
+      // A person's name that begins a longer word (邓小平 of 邓小平理论) is
     // found too, when no entry fits the words as they are.
-    if (taken == 0) taken = TakeDictEntry(pos, count, seg_net, mask, true);
+    if (taken == 0) taken = TakeDictEntry(sentence, pos, count, seg_net, mask, true);
     pos += taken > 0 ? taken : GbCharLen(sentence, pos, len);
   }
 }
 
-bool NameEntityRecognition::BeginsPathWord(const OmniSegNet* seg_net, std::size_t start,
-                                           std::size_t len) {
+bool NameEntityRecognition::BeginsWordBeforeWord(const OmniSegNet* seg_net,
+                                                 const char* sentence, std::size_t start,
+                                                 std::size_t len) {
   if (!IsOptimal(seg_net, start) || IsOptimal(seg_net, start + len)) return false;
   for (std::size_t i = 1; i < len; ++i) {
     if (IsOptimal(seg_net, start + i)) return false;
   }
-  return true;
+  std::size_t end = start + len + 1;
+  while (seg_net->GetSegNode(end) != nullptr && !IsOptimal(seg_net, end)) ++end;
+  if (seg_net->GetSegNode(end) == nullptr) return false;
+  // Only a name compounded with a word of its own (邓小平 + 理论, 马克思 +
+  // 主义) comes apart; a name that merely begins a longer name or term
+  // (格林 of 格林尼治, 小丰 of 小丰营村, 波尔 of 波尔卡) leaves its rest
+  // no word, and splitting there wrecks the word and finds a wrong name.
+  std::size_t rest = end - start - len;
+  if (rest < 4) return false;
+  const CoreTermAttribute* word =
+      CoreDict::GetValue(CoreDict::ExactMatchSearch(sentence + start + len, rest));
+  return word != nullptr && (word->term_type & kTermWord) != 0;
 }
 
-std::size_t NameEntityRecognition::TakeDictEntry(std::size_t pos, std::size_t count,
+std::size_t NameEntityRecognition::TakeDictEntry(const char* sentence, std::size_t pos,
+                                                 std::size_t count,
                                                  OmniSegNet* seg_net, uint32_t mask,
                                                  bool split_words) {
   for (std::size_t i = count; i-- > 0;) {
@@ -209,7 +223,7 @@ std::size_t NameEntityRecognition::TakeDictEntry(std::size_t pos, std::size_t co
     if ((entry->type & kNePlace) != 0 && entry->attr.score <= 0.5f) continue;
     if (split_words) {
       if ((entry->type & kNePersonBits) == 0 || (entry->type & kNeScanRefused) != 0 ||
-          !BeginsPathWord(seg_net, pos, entry->len) || !ForceBoundary(seg_net, pos + entry->len)) {
+          !BeginsWordBeforeWord(seg_net, sentence, pos, entry->len) || !ForceBoundary(seg_net, pos + entry->len)) {
         continue;
       }
     }

@@ -80,12 +80,14 @@ class NameEntityRecognition {
   void ner_by_dict(const char* sentence, std::size_t len, OmniSegNet* seg_net, uint32_t mask);
   // Records the longest of the `count` entries found at pos (in
   // trie_result_) that may be an entity there; its length, or 0. With
-  // split_words only persons that begin a longer path word are taken, and
-  // that word is split after them.
-  std::size_t TakeDictEntry(std::size_t pos, std::size_t count, OmniSegNet* seg_net,
-                            uint32_t mask, bool split_words);
-  // Whether a path word begins at start and runs beyond start + len.
-  static bool BeginsPathWord(const OmniSegNet* seg_net, std::size_t start, std::size_t len);
+  // split_words only persons that begin a longer path word whose rest is a
+  // lexicon word are taken, and that path word is split after them.
+  std::size_t TakeDictEntry(const char* sentence, std::size_t pos, std::size_t count,
+                            OmniSegNet* seg_net, uint32_t mask, bool split_words);
+  // Whether one path word begins at start and runs beyond start + len, and
+  // its rest after start + len is a lexicon word of two or more characters.
+  static bool BeginsWordBeforeWord(const OmniSegNet* seg_net, const char* sentence,
+                                   std::size_t start, std::size_t len);
   // Cuts the sentence into pieces at piece-ending punctuation; returns the
   // piece count (at least 1).
   std::size_t SplitSentence(const char* sentence, std::size_t len);
