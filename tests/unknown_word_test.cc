@@ -114,6 +114,24 @@ TEST(UnknownWordFinder, CharacterClassesFollowTheTrainingColumns) {
   }
 }
 
+// The numeral class is a list of exact codes: each numeral, and none of the
+// codes next to one (same lead byte, trail byte one off).
+TEST(UnknownWordFinder, ExactlyTheChineseNumeralsAreClassN) {
+  const char* const kNumerals[] = {"〇", "零", "一", "二", "三", "四", "五", "六", "七",
+                                   "八", "九", "十", "百", "千", "万", "亿", "两"};
+  for (const char* numeral : kNumerals) {
+    std::string gbk = Utf8ToGbk(numeral);
+    ASSERT_EQ(gbk.size(), 2u) << numeral;
+    unsigned char code[2] = {static_cast<unsigned char>(gbk[0]),
+                             static_cast<unsigned char>(gbk[1])};
+    EXPECT_EQ(UnknownWordFinder::CharClass(code, 2), 'N') << numeral;
+    for (int step : {-1, 1}) {
+      unsigned char next[2] = {code[0], static_cast<unsigned char>(code[1] + step)};
+      EXPECT_NE(UnknownWordFinder::CharClass(next, 2), 'N') << numeral << " " << step;
+    }
+  }
+}
+
 TEST_F(UnknownWords, AModelWordTheLexiconLacksAddsExactlyThatEdge) {
   WriteModel(dir_, ModelText());
   ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));

@@ -74,6 +74,8 @@ class DecoderFeatureIndex : public FeatureIndex {
   float ycost(std::size_t prev, std::size_t cur) const {
     return ycost_[prev * ysize() + cur];
   }
+  // The transition weights, ysize rows (previous label) of ysize.
+  const float* ycost_matrix() const { return ycost_.data(); }
   const Darts::DoubleArray& da_word() const { return da_word_; }
   const Darts::DoubleArray& da_pos() const { return da_pos_; }
 

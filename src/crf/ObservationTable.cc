@@ -1,5 +1,6 @@
 #include "crf/ObservationTable.h"
 
+#include <cstring>
 #include <new>
 
 #include "dict/DartsUnit.h"
@@ -45,16 +46,22 @@ void ObservationTable::CollectKeys(const Darts::DoubleArray& trie,
     unsigned char match[256];
     for (unit_type j = 0; j < 256; ++j) match[j] = (base[j] & 0x800000FFu) == (j ^ low);
     match[low] = 0;  // label 0: the value unit, not a child
-    for (std::size_t j = 0; j < 256; ++j) {
-      if (!match[j]) continue;
-      std::size_t child = (block & ~std::size_t{0xFF}) + j;
-      unit_type unit = units[child];
-      uint64_t key = node.key | uint64_t{j ^ low} << (8 * node.depth);
-      if (UnitHasLeaf(unit)) {
-        unit_type value = UnitValue(units[child ^ UnitOffset(unit)]);
-        keys->push_back(Entry{key, static_cast<int32_t>(value), 0});
+    // Eight flags at a time: a node has few children.
+    for (std::size_t group = 0; group < 256; group += 8) {
+      uint64_t flags;
+      std::memcpy(&flags, match + group, sizeof(flags));
+      if (flags == 0) continue;
+      for (std::size_t j = group; j < group + 8; ++j) {
+        if (!match[j]) continue;
+        std::size_t child = (block & ~std::size_t{0xFF}) + j;
+        unit_type unit = units[child];
+        uint64_t key = node.key | uint64_t{j ^ low} << (8 * node.depth);
+        if (UnitHasLeaf(unit)) {
+          unit_type value = UnitValue(units[child ^ UnitOffset(unit)]);
+          keys->push_back(Entry{key, static_cast<int32_t>(value), 0});
+        }
+        if (node.depth + 1 < kMaxKeyBytes) stack.push_back({child, key, node.depth + 1});
       }
-      if (node.depth + 1 < kMaxKeyBytes) stack.push_back({child, key, node.depth + 1});
     }
   }
 }

@@ -31,11 +31,12 @@ class ObservationTable {
   // in order from the lowest, the rest zero. Keys of different lengths
   // differ, and no key is 0.
   static uint64_t Pack(const char* bytes, std::size_t length) {
+    // Byte by byte rather than a copy of variable length: keys are a few
+    // bytes long, and a call to the library's copy costs more than they do.
     uint64_t key = 0;
-    std::memcpy(&key, bytes, length);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    key = __builtin_bswap64(key);
-#endif
+    for (std::size_t i = 0; i < length; ++i) {
+      key |= uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+    }
     return key;
   }
 

@@ -32,6 +32,12 @@ bool TaggerImpl::open(DecoderFeatureIndex* feature_index, unsigned int,
   try {
     allocator_.reset(new Allocator);
     node_.assign(MAX_X_NUM * ysize_, Node());
+    for (std::size_t i = 0; i < MAX_X_NUM; ++i) {
+      for (std::size_t j = 0; j < ysize_; ++j) {
+        node(i, j).x = static_cast<uint32_t>(i);
+        node(i, j).y = static_cast<uint16_t>(j);
+      }
+    }
     penalty_.assign(MAX_X_NUM * ysize_, 0.0);
     x_.assign(MAX_X_NUM, TokenRow{});
     answer_.assign(MAX_X_NUM, 0);
@@ -229,27 +235,25 @@ bool TaggerImpl::storeFeatures() {
 
 // Node costs: each label's weights over the token's features, summed in
 // single precision in template order, times the cost factor, plus the
-// penalty.
+// penalty. A node's token, label and (never computed) forward and backward
+// scores were set when the tagger opened; row 0 keeps no predecessor.
 void TaggerImpl::buildLattice() {
   const FeatureCache& cache = *allocator_->feature_cache();
   const float* weights = feature_index_->alpha_float();
-  double factor = feature_index_->cost_factor();
+  const double factor = feature_index_->cost_factor();
+  float* sums = emission_.data();
   for (std::size_t i = 0; i < xnum_; ++i) {
     const int* features = cache[feature_id_ + i];
-    std::fill(emission_.begin(), emission_.end(), 0.0f);
+    std::fill(sums, sums + ysize_, 0.0f);
     for (const int* f = features; *f != -1; ++f) {
       const float* w = weights + *f;
-      for (std::size_t j = 0; j < ysize_; ++j) emission_[j] += w[j];
+      for (std::size_t j = 0; j < ysize_; ++j) sums[j] += w[j];
     }
+    Node* row = &node_[i * ysize_];
+    const double* penalty = &penalty_[i * ysize_];
     for (std::size_t j = 0; j < ysize_; ++j) {
-      Node& n = node(i, j);
-      n.x = static_cast<uint32_t>(i);
-      n.y = static_cast<uint16_t>(j);
-      n.alpha = n.beta = 0.0;
-      n.prev = nullptr;
-      n.fvector = features;
-      n.cost = static_cast<double>(emission_[j]) * factor +
-               penalty_[i * ysize_ + j];
+      row[j].fvector = features;
+      row[j].cost = static_cast<double>(sums[j]) * factor + penalty[j];
     }
   }
 }
@@ -257,19 +261,21 @@ void TaggerImpl::buildLattice() {
 // Highest-scoring path; on equal scores the lower previous label and the
 // lower last label win.
 void TaggerImpl::viterbi() {
+  const float* transitions = feature_index_->ycost_matrix();
   for (std::size_t j = 0; j < ysize_; ++j) node(0, j).bestCost = node(0, j).cost;
   for (std::size_t i = 1; i < xnum_; ++i) {
+    Node* previous = &node_[(i - 1) * ysize_];
+    Node* row = &node_[i * ysize_];
     for (std::size_t j = 0; j < ysize_; ++j) {
-      Node& current = node(i, j);
+      Node& current = row[j];
       double best = kWorstScore;
       Node* best_prev = nullptr;
       for (std::size_t k = 0; k < ysize_; ++k) {
-        Node& previous = node(i - 1, k);
-        double score = static_cast<double>(feature_index_->ycost(k, j)) +
-                       previous.bestCost + current.cost;
+        double score = static_cast<double>(transitions[k * ysize_ + j]) +
+                       previous[k].bestCost + current.cost;
         if (score > best) {
           best = score;
-          best_prev = &previous;
+          best_prev = &previous[k];
         }
       }
       current.bestCost = best;

@@ -32,11 +32,18 @@ SharedModel& Model() {
   return *model;
 }
 
-// 〇 零 一 二 三 四 五 六 七 八 九 十 百 千 万 亿 两 in GB18030.
-const unsigned char kChineseNumerals[][2] = {
-    {0xA9, 0x96}, {0xC1, 0xE3}, {0xD2, 0xBB}, {0xB6, 0xFE}, {0xC8, 0xFD}, {0xCB, 0xC4},
-    {0xCE, 0xE5}, {0xC1, 0xF9}, {0xC6, 0xDF}, {0xB0, 0xCB}, {0xBE, 0xC5}, {0xCA, 0xAE},
-    {0xB0, 0xD9}, {0xC7, 0xA7}, {0xCD, 0xF2}, {0xD2, 0xDA}, {0xC1, 0xBD}};
+// 〇 零 一 二 三 四 五 六 七 八 九 十 百 千 万 亿 两 in GB18030; a switch
+// rather than a scan of the list, as every labelled character asks.
+bool IsChineseNumeral(unsigned char lead, unsigned char trail) {
+  switch (lead << 8 | trail) {
+    case 0xA996: case 0xC1E3: case 0xD2BB: case 0xB6FE: case 0xC8FD: case 0xCBC4:
+    case 0xCEE5: case 0xC1F9: case 0xC6DF: case 0xB0CB: case 0xBEC5: case 0xCAAE:
+    case 0xB0D9: case 0xC7A7: case 0xCDF2: case 0xD2DA: case 0xC1BD:
+      return true;
+    default:
+      return false;
+  }
+}
 
 }  // namespace
 
@@ -62,9 +69,7 @@ char UnknownWordFinder::CharClass(const unsigned char* c, size_t len) {
     return IsAsciiLetter(c[0]) ? 'L' : 'P';
   }
   if (len != 2) return 'C';
-  for (const auto& numeral : kChineseNumerals) {
-    if (c[0] == numeral[0] && c[1] == numeral[1]) return 'N';
-  }
+  if (IsChineseNumeral(c[0], c[1])) return 'N';
   if (c[0] < 0xA1 || c[0] > 0xA9) return 'C';
   if (c[0] == 0xA3 && c[1] >= 0xB0 && c[1] <= 0xB9) return 'D';
   if (c[0] == 0xA3 && ((c[1] >= 0xC1 && c[1] <= 0xDA) || (c[1] >= 0xE1 && c[1] <= 0xFA))) {
@@ -166,27 +171,29 @@ bool UnknownWordFinder::Label(const char* sentence, size_t begin, size_t end,
 }
 
 // -log2 of the share the chosen label takes of the label scores at a token.
+// The chosen label's own term is exp(0) = 1, added without the call.
 float UnknownWordFinder::LabelCost(size_t token) const {
   size_t chosen = tagger_->result(token);
   double best = tagger_->emission_cost(token, chosen);
   double sum = 0.0;
   for (size_t y = 0; y < tagger_->ysize(); ++y) {
-    sum += std::exp(tagger_->emission_cost(token, y) - best);
+    sum += y == chosen ? 1.0 : std::exp(tagger_->emission_cost(token, y) - best);
   }
   return static_cast<float>(std::log2(sum));
 }
 
+// A word's cost is summed once its E label closes it: runs that a
+// single-byte character, an S or a length past kMaxWordChars breaks need
+// none.
 void UnknownWordFinder::CollectSpans() {
   size_t start = 0;
   bool open = false;
-  float cost = 0.0f;
   for (size_t t = 0; t < token_count_; ++t) {
     int label = static_cast<int>(tagger_->result(t));
     bool multibyte = offsets_[t + 1] - offsets_[t] > 1;
     if (label == label_b_) {
       open = multibyte;
       start = t;
-      cost = LabelCost(t);
       continue;
     }
     if (!open) continue;
@@ -195,10 +202,11 @@ void UnknownWordFinder::CollectSpans() {
       open = false;
       continue;
     }
-    cost += LabelCost(t);
     if (label == label_m_) continue;
     open = false;
     if (span_count_ == kMaxSpans) return;
+    float cost = LabelCost(start);
+    for (size_t k = start + 1; k <= t; ++k) cost += LabelCost(k);
     spans_[span_count_++] = {offsets_[start], offsets_[t + 1] - offsets_[start], cost};
   }
 }
