@@ -156,8 +156,8 @@ std::string LexiconModelText(const std::string& letters) {
          Utf8ToGbk("word\t甲\t0:5 0 0 0\nword\t丙\t0:0 5 0 0\n") + letters;
 }
 
-TEST_F(UnknownWords, TheLexiconColumnSaysWhereLexiconWordsStartAndEnd) {
-  // 天地甲 are weak; the lexicon word 丙丁 starts at 丙 ('a' + 1 = 'b') and
+TEST(UnknownWordFinder, TheLexiconColumnSaysWhereLexiconWordsStartAndEnd) {
+  // In 天地甲丙丁 the lexicon word 丙丁 starts at 丙 ('a' + 1 = 'b') and
   // ends at 丁, which it covers ('a' + 2 + 4 = 'g').
   const struct {
     const char* letters;
@@ -170,12 +170,35 @@ TEST_F(UnknownWords, TheLexiconColumnSaysWhereLexiconWordsStartAndEnd) {
       // Starting a word continues one, ending one ends it: 甲丙丁.
       {"word\tb\t2:0 0 20 0\nword\tg\t2:0 20 0 0\n", {{4, 6}}},
   };
+  std::string sentence = Utf8ToGbk("天地甲丙丁");
+  std::vector<unsigned char> lexicon(sentence.size(), 0);
+  lexicon[6] = UnknownWordFinder::kWordStarts;
+  lexicon[8] = UnknownWordFinder::kWordEnds | UnknownWordFinder::kWordCovers;
   for (const auto& c : kCases) {
-    WriteModel(dir_, LexiconModelText(c.letters));
-    ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
-    EXPECT_EQ(ModelEdges("天地甲丙丁"), c.edges) << c.letters;
-    LxUnInitSeg();
+    testutil::TempDir dir;
+    WriteModel(dir, LexiconModelText(c.letters));
+    ASSERT_TRUE(UnknownWordFinder::SetModelPath(dir.File("unk_model.dat").c_str()));
+    UnknownWordFinder finder;
+    ASSERT_TRUE(finder.Find(sentence.data(), sentence.size(), lexicon.data()));
+    std::vector<Edge> edges;
+    for (size_t k = 0; k < finder.span_count(); ++k) {
+      edges.push_back({finder.spans()[k].begin, finder.spans()[k].len});
+    }
+    EXPECT_EQ(edges, c.edges) << c.letters;
+    UnknownWordFinder::UnInit();
   }
+}
+
+TEST_F(UnknownWords, OnlyRunsOfWeakCharactersAreLabelled) {
+  WriteModel(dir_, LexiconModelText(""));
+  ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
+  // Every character weak: the model's 甲丙 (甲 leans to B, 丙 to E).
+  EXPECT_EQ(ModelEdges("天甲丙地"), (std::vector<Edge>{{2, 4}}));
+  // 丙 starts the lexicon word 丙丁, so the run ends at 甲, which is
+  // labelled without 丙 after it: no word across 丙丁.
+  EXPECT_EQ(ModelEdges("天地甲丙丁"), std::vector<Edge>{});
+  // A single weak character between lexicon words is not labelled.
+  EXPECT_EQ(ModelEdges("丙丁甲丙丁"), std::vector<Edge>{});
 }
 
 TEST_F(UnknownWords, TheSearchTakesAConfidentUnknownWord) {
