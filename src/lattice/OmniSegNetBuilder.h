@@ -78,7 +78,11 @@ class OmniSegNetBuilder {
   // Labels the stretches around runs of weak characters; false when the
   // model cannot be loaded.
   bool LabelWeakStretches(const char* sentence, size_t len);
-  size_t MarkWeakCharacters(const char* sentence, size_t len);
+  unsigned char MarkCharacter(const unsigned char* s, size_t pos, size_t cluster,
+                              size_t* covered_to);
+  // Labels a run of `chars` weak characters [begin, end) when it is long
+  // enough; false when the model cannot be loaded.
+  bool LabelRun(const char* sentence, size_t begin, size_t end, size_t chars);
   size_t LongestMatch(size_t pos) const;
   void MarkWordEnds(size_t pos, size_t cluster);
   bool HasWeakCharacter(size_t begin, size_t len) const;
@@ -110,11 +114,9 @@ class OmniSegNetBuilder {
   size_t omni_seg_table_size_ = 0;
   size_t omni_seg_table_capacity_ = 0;
   bool* reachable_ = nullptr;
-  // Per character: where it starts; per byte: what the lexicon offers at
-  // the character starting there (UnknownWordFinder's lexicon bits), and
-  // whether it is weak (no lexicon word longer than a character starts at
-  // it or covers it).
-  size_t* char_starts_ = nullptr;
+  // Per byte: what the lexicon offers at the character starting there
+  // (UnknownWordFinder's lexicon bits), and whether it is weak (no lexicon
+  // word longer than a character starts at it or covers it).
   unsigned char* lexicon_ = nullptr;
   // Bits of lexicon_ besides UnknownWordFinder's: the character is weak; a
   // lexicon word ends just before this byte.
