@@ -2,6 +2,7 @@
 """End-to-end checks of the command-line tools, run by ctest."""
 import argparse
 import os
+import re
 import runpy
 import shutil
 import subprocess
@@ -580,6 +581,40 @@ class EntityEvaluation(unittest.TestCase):
                 self.assertEqual(proc.returncode, 1, args)
                 self.assertIn(b"zorvseg-eval: cannot read", proc.stderr, args)
                 self.assertNotIn(b"Traceback", proc.stderr, args)
+
+
+FAKE_WORD_SEGMENTER = """#!/usr/bin/env python3
+import re, sys
+for line in sys.stdin.read().split("\\n")[:-1]:
+    print(" ".join(re.findall("[0-9]+[^0-9a-z]|[a-z]+|.", line)))
+"""
+
+
+class WordEvaluation(unittest.TestCase):
+    """zorvseg-eval scores word spans, here against a stand-in segmenter that
+    joins every number to the character after it."""
+
+    def f1(self, gold_text, *extra):
+        with tempfile.TemporaryDirectory() as d:
+            fake = os.path.join(d, "fake-zorvseg")
+            with open(fake, "w", encoding="utf-8") as f:
+                f.write(FAKE_WORD_SEGMENTER)
+            os.chmod(fake, 0o755)
+            gold = os.path.join(d, "gold.txt")
+            with open(gold, "w", encoding="utf-8") as f:
+                f.write(gold_text)
+            proc = subprocess.run([os.path.join(ARGS.bin, "zorvseg-eval"), "--format", "words",
+                                   "--zorvseg", fake, *extra, gold],
+                                  capture_output=True, timeout=60)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            return re.search(r"F1 ([0-9.]+)", proc.stdout.decode()).group(1)
+
+    def test_numbers_apart_splits_only_number_and_unit_words(self):
+        gold = "2009 年 我 们\n在 2 楼 ab\n"
+        self.assertEqual(self.f1(gold), "0.5714")  # 2009年 and 2楼 are wrong
+        self.assertEqual(self.f1(gold, "--numbers-apart"), "1.0000")
+        # a number the gold joins to its unit is then wrong instead
+        self.assertEqual(self.f1("2009年 我\n", "--numbers-apart"), "0.4000")
 
 
 FULL, SIMPLE, WHOLE, LM_PINYIN = "0x00212314", "0x08212314", "0x00292314", "0x03212314"

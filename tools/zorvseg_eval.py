@@ -12,6 +12,11 @@ Gold formats (--format, default: guessed from the file):
   words   plain text, words separated by spaces, one sentence per line.
   conllu  CoNLL-U: the FORM column of each sentence's word lines.
 
+With --numbers-apart a word of digits and the Chinese after them in the
+output (2009年, 10月, 520万) is scored as two words (2009 年): the
+convention of treebanks that write numbers apart from their units, where
+the segmenter follows the training corpus, which joins them.
+
 Reported: precision, recall, F1, OOV rate and recall, IV recall (OOV means
 not in the --train-words list, one word per line), the output words not in
 that list (their share of the output, and how many of them are right), and with --pos on pd
@@ -49,6 +54,7 @@ import sys
 import time
 
 SOUND_NOTE = re.compile(r"（[^）]*音）")
+NUMBER_AND_UNIT = re.compile(r"^([0-9０-９](?:[0-9０-９.,．，]*[0-9０-９])?)([^\x00-\x7f０-９．，]+)$")
 TAG_SUFFIX = re.compile(r"/([A-Za-z]+)$")
 
 
@@ -157,6 +163,15 @@ def run_segmenter(args, lines, extra, switches=()):
     if len(out) < len(lines):
         sys.exit("zorvseg-eval: the segmenter returned fewer lines than it was given")
     return out[:len(lines)], len(payload), seconds
+
+
+def numbers_apart(line):
+    """The line's number-and-unit words split into the number and the unit."""
+    words = []
+    for word in line.split(" ") if line else []:
+        match = NUMBER_AND_UNIT.match(word)
+        words.extend(match.groups() if match else (word,))
+    return " ".join(words)
 
 
 def split_tagged(token):
@@ -451,6 +466,8 @@ def main():
                         help="score entities (bio, conll or pd gold) instead of words")
     parser.add_argument("--place-abbreviations",
                         help="pd entities: one-character j tokens listed here are places")
+    parser.add_argument("--numbers-apart", action="store_true",
+                        help="score a number and the Chinese unit after it as two words")
     args = parser.parse_args()
     for path in (args.gold, args.train_words, args.place_abbreviations):
         if path and not (os.path.isfile(path) and os.access(path, os.R_OK)):
@@ -471,8 +488,12 @@ def main():
     train_words = load_words(args.train_words) if args.train_words else None
     raw = ["".join(w for w, _ in sentence) for sentence in gold]
     with_tags = args.pos and args.stream == "words"
+    if with_tags and args.numbers_apart:
+        sys.exit("zorvseg-eval: --numbers-apart scores words, not tags")
     extra = ["--format", "pos" if with_tags else args.stream]
     output, size, seconds = run_segmenter(args, raw, extra)
+    if args.numbers_apart:
+        output = [numbers_apart(line) for line in output]
     c = score(gold, output, train_words, with_tags)
 
     p, r, f = prf(c["right"], c["gold"], c["test"])
