@@ -23,6 +23,13 @@ brings them.
 Words are read and normalised as zorvseg-eval reads them (compounds
 flattened, sound notes dropped, full-width ASCII to half-width, lower case).
 
+With --weak-runs, only what the stage labels is written: each maximal run
+of two or more weak characters (multi-byte, lexicon letter 'a': no lexicon
+word of two or more characters touches them) as a sequence of its own. A
+word that crosses the run's edge is cut there, and its part inside the run
+is labelled as a word of its own (--weak-runs word) or keeps its labels
+(--weak-runs keep).
+
   pd_char_columns.py CORPUS OUT --lexicon lexicon.txt --keep-words open_words.txt \
       --hold-out-days 19980129,19980130,19980131
 """
@@ -71,6 +78,43 @@ def labels(word):
     if len(word) == 1:
         return "S"
     return "B" + "M" * (len(word) - 2) + "E"
+
+
+def word_labels(words):
+    """Each character's label and the index of its word."""
+    out = []
+    for index, word in enumerate(words):
+        out.extend((label, index) for label in labels(word))
+    return out
+
+
+def weak_runs(text, codes, marks, ends, edges):
+    """The rows of each run of weak characters in `text`, a run closed at
+    each sentence end (`ends` holds the positions after one)."""
+    runs, run = [], []
+    for pos, ch in enumerate(text):
+        if pos in ends or not (codes[pos] == "a" and ord(ch) >= 0x80):
+            runs.append(run)
+            run = []
+        if codes[pos] == "a" and ord(ch) >= 0x80:
+            run.append(pos)
+    runs.append(run)
+    for run in runs:
+        if len(run) < 2:
+            continue
+        if edges == "keep":
+            tags = [marks[pos][0] for pos in run]
+        else:
+            tags = []
+            piece = 1
+            for k, pos in enumerate(run):
+                if k + 1 < len(run) and marks[run[k + 1]][1] == marks[pos][1]:
+                    piece += 1
+                    continue
+                tags.extend(labels("x" * piece))
+                piece = 1
+        yield [f"{text[pos]}\t{char_class(text[pos])}\ta\t{tag}"
+               for pos, tag in zip(run, tags)]
 
 
 def read_words(path, encoding):
@@ -139,6 +183,10 @@ def main():
     parser.add_argument("--keep-words", action="append", default=[],
                         help="word list (UTF-8, word first on a line) the lexicon "
                              "keeps on every day")
+    parser.add_argument("--weak-runs", choices=["word", "keep"],
+                        help="write only the runs of weak characters; a word "
+                             "crossing a run's edge is relabelled as a word of its "
+                             "own inside the run, or keeps its labels")
     parser.add_argument("--rare-days", type=int, default=1,
                         help="corpus words seen on at most this many days are left "
                              "out of the lexicon on those days")
@@ -154,6 +202,16 @@ def main():
     with open(args.out, "w", encoding="utf-8", newline="\n") as out:
         for day, words in written_lines(args.corpus, held_out, only):
             codes = lexicon.codes("".join(words), missing[day])
+            if args.weak_runs:
+                text = "".join(words)
+                ends, pos = set(), 0
+                for word in words:
+                    pos += len(word)
+                    if word in SENTENCE_ENDS:
+                        ends.add(pos)
+                for rows in weak_runs(text, codes, word_labels(words), ends, args.weak_runs):
+                    sequences += write_sequence(out, rows)
+                continue
             rows = []
             pos = 0
             for word in words:
@@ -163,7 +221,7 @@ def main():
                 if word in SENTENCE_ENDS:
                     sequences += write_sequence(out, rows)
             sequences += write_sequence(out, rows)
-    print(f"{args.out}: {sequences} sentences")
+    print(f"{args.out}: {sequences} sequences")
 
 
 if __name__ == "__main__":
