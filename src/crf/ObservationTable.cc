@@ -70,7 +70,8 @@ bool ObservationTable::Build(const Darts::DoubleArray& trie) {
   Clear();
   // Only a checked array whose root is a node is walked as CollectKeys does.
   const auto* units = static_cast<const Darts::Details::unit_type*>(trie.array());
-  if (!trie.is_verified() || units == nullptr || trie.size() == 0 || (units[0] & 0x80000000u) != 0) {
+  if (!trie.is_verified() || units == nullptr || trie.size() == 0 ||
+      (units[0] & 0x80000000u) != 0) {
     return false;
   }
   try {

@@ -75,8 +75,8 @@ class OmniSegNetBuilder {
   // (a dictionary whose only entries at some character are phrases).
   // The unknown-word model's words that the lexicon lacks, as edges.
   int AddUnknownWords(const char* sentence, size_t len);
-  // Labels the stretches around runs of weak characters; false when the
-  // model cannot be loaded.
+  // Marks what the lexicon offers at each character and labels the runs of
+  // weak characters; false when the model cannot be loaded.
   bool LabelWeakStretches(const char* sentence, size_t len);
   unsigned char MarkCharacter(const unsigned char* s, size_t pos, size_t cluster,
                               size_t* covered_to);

@@ -182,7 +182,7 @@ void NameEntityRecognition::ner_by_dict(const char* sentence, std::size_t len,
                 static_cast<int>(len - pos), sentence + pos);
     if (count > kNeCapacity) count = kNeCapacity;
     std::size_t taken = TakeDictEntry(sentence, pos, count, seg_net, mask, false);
-      // A person's name that begins a longer word (邓小平 of 邓小平理论) is
+    // A person's name that begins a longer word (邓小平 of 邓小平理论) is
     // found too, when no entry fits the words as they are.
     if (taken == 0) taken = TakeDictEntry(sentence, pos, count, seg_net, mask, true);
     pos += taken > 0 ? taken : GbCharLen(sentence, pos, len);
@@ -204,7 +204,8 @@ bool NameEntityRecognition::BeginsWordBeforeWord(const OmniSegNet* seg_net,
   // (格林 of 格林尼治, 小丰 of 小丰营村, 波尔 of 波尔卡) leaves its rest
   // no word, and splitting there wrecks the word and finds a wrong name.
   std::size_t rest = end - start - len;
-  if (rest < 4) return false;
+  const std::size_t kTwoCharacterBytes = 4;  // the rest must be a word of two characters or more
+  if (rest < kTwoCharacterBytes) return false;
   const CoreTermAttribute* word =
       CoreDict::GetValue(CoreDict::ExactMatchSearch(sentence + start + len, rest));
   return word != nullptr && (word->term_type & kTermWord) != 0;
@@ -223,7 +224,8 @@ std::size_t NameEntityRecognition::TakeDictEntry(const char* sentence, std::size
     if ((entry->type & kNePlace) != 0 && entry->attr.score <= 0.5f) continue;
     if (split_words) {
       if ((entry->type & kNePersonBits) == 0 || (entry->type & kNeScanRefused) != 0 ||
-          !BeginsWordBeforeWord(seg_net, sentence, pos, entry->len) || !ForceBoundary(seg_net, pos + entry->len)) {
+          !BeginsWordBeforeWord(seg_net, sentence, pos, entry->len) ||
+          !ForceBoundary(seg_net, pos + entry->len)) {
         continue;
       }
     }
