@@ -44,6 +44,22 @@ class NerTest : public ::testing::Test {
     handle_ = LxCreateSegHandle(mode);
     ASSERT_NE(nullptr, handle_);
   }
+  // A lexicon of `words` (every one a unigram of the n-gram model) plus
+  // `phrases` ("text\tweight"), the entity files, entity recognition on.
+  void StartWithLexicon(const std::vector<std::string>& words,
+                        const std::vector<std::string>& phrases = {}) {
+    std::vector<std::string> lexicon, ngram;
+    for (const std::string& w : words) {
+      lexicon.push_back(w + "\t1");
+      ngram.push_back("8 1 " + std::to_string(testutil::WordId(words, w)));
+    }
+    lexicon.insert(lexicon.end(), phrases.begin(), phrases.end());
+    testutil::WriteDataDir(dir_, lexicon, ngram);
+    testutil::WriteEntityFiles(dir_, kEntities, {"欧阳", "司马"}, "");
+    ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
+    handle_ = LxCreateSegHandle(kModeNeName);
+    ASSERT_NE(nullptr, handle_);
+  }
   void TearDown() override {
     LxCloseSegHandle(handle_);
     LxUnInitSeg();
@@ -198,19 +214,8 @@ TEST_F(NerTest, APersonBeginningALongerWordSplitsIt) {
   // The lexicon writes 王小二理论, 北京人 and 淮河水 as words; entries that
   // end inside a path word are otherwise refused. 王小二尼治 and 王小二人
   // begin with the name too, but their rest is no word of two characters.
-  const std::vector<std::string> words = {"学", "王小二理论", "理论", "北京人", "人",
-                                          "淮河水", "水", "王小", "二理", "王小二尼治",
-                                          "王小二人"};
-  std::vector<std::string> lexicon, ngram;
-  for (const std::string& w : words) {
-    lexicon.push_back(w + "\t1");
-    ngram.push_back("8 1 " + std::to_string(testutil::WordId(words, w)));
-  }
-  testutil::WriteDataDir(dir_, lexicon, ngram);
-  testutil::WriteEntityFiles(dir_, kEntities, {"欧阳", "司马"}, "");
-  ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
-  handle_ = LxCreateSegHandle(kModeNeName);
-  ASSERT_NE(nullptr, handle_);
+  StartWithLexicon({"学", "王小二理论", "理论", "北京人", "人", "淮河水", "水", "王小", "二理",
+                    "王小二尼治", "王小二人"});
   const struct {
     const char* text;
     const char* entities;
@@ -241,18 +246,7 @@ TEST_F(NerTest, APersonBeginningALongerWordSplitsIt) {
 TEST_F(NerTest, AnEntityMayEndALexiconPhraseButNotCrossOne) {
   // Every character is a word; 北京人, 看淮河 and 京看 are lexicon phrases
   // over them.
-  const std::vector<std::string> words = {"北", "京", "人", "看", "淮", "河", "在"};
-  std::vector<std::string> lexicon, ngram;
-  for (const std::string& w : words) {
-    lexicon.push_back(w + "\t1");
-    ngram.push_back("8 1 " + std::to_string(testutil::WordId(words, w)));
-  }
-  for (const char* phrase : {"北京人\t2", "看淮河\t2", "京看\t2"}) lexicon.push_back(phrase);
-  testutil::WriteDataDir(dir_, lexicon, ngram);
-  testutil::WriteEntityFiles(dir_, kEntities, {"欧阳", "司马"}, "");
-  ASSERT_TRUE(LxInitSeg(dir_.path().c_str()));
-  handle_ = LxCreateSegHandle(kModeNeName);
-  ASSERT_NE(nullptr, handle_);
+  StartWithLexicon({"北", "京", "人", "看", "淮", "河", "在"}, {"北京人\t2", "看淮河\t2", "京看\t2"});
   const struct {
     const char* text;
     const char* entities;

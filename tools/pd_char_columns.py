@@ -88,33 +88,47 @@ def word_labels(words):
     return out
 
 
+def sentence_ends(words):
+    """The positions right after each sentence-ending word."""
+    ends, pos = set(), 0
+    for word in words:
+        pos += len(word)
+        if word in SENTENCE_ENDS:
+            ends.add(pos)
+    return ends
+
+
+def run_labels(run, marks, edges):
+    """The labels of a run's characters: their own ones (keep), or with the
+    pieces of words cut by the run's edges labelled as words (word)."""
+    if edges == "keep":
+        return [marks[pos][0] for pos in run]
+    tags, piece = [], 1
+    for k, pos in enumerate(run):
+        if k + 1 < len(run) and marks[run[k + 1]][1] == marks[pos][1]:
+            piece += 1
+            continue
+        tags.extend(labels("x" * piece))
+        piece = 1
+    return tags
+
+
 def weak_runs(text, codes, marks, ends, edges):
     """The rows of each run of weak characters in `text`, a run closed at
     each sentence end (`ends` holds the positions after one)."""
     runs, run = [], []
     for pos, ch in enumerate(text):
-        if pos in ends or not (codes[pos] == "a" and ord(ch) >= 0x80):
+        weak = codes[pos] == "a" and ord(ch) >= 0x80
+        if pos in ends or not weak:
             runs.append(run)
             run = []
-        if codes[pos] == "a" and ord(ch) >= 0x80:
+        if weak:
             run.append(pos)
     runs.append(run)
     for run in runs:
-        if len(run) < 2:
-            continue
-        if edges == "keep":
-            tags = [marks[pos][0] for pos in run]
-        else:
-            tags = []
-            piece = 1
-            for k, pos in enumerate(run):
-                if k + 1 < len(run) and marks[run[k + 1]][1] == marks[pos][1]:
-                    piece += 1
-                    continue
-                tags.extend(labels("x" * piece))
-                piece = 1
-        yield [f"{text[pos]}\t{char_class(text[pos])}\ta\t{tag}"
-               for pos, tag in zip(run, tags)]
+        if len(run) >= 2:
+            yield [f"{text[pos]}\t{char_class(text[pos])}\ta\t{tag}"
+                   for pos, tag in zip(run, run_labels(run, marks, edges))]
 
 
 def read_words(path, encoding):
@@ -203,13 +217,8 @@ def main():
         for day, words in written_lines(args.corpus, held_out, only):
             codes = lexicon.codes("".join(words), missing[day])
             if args.weak_runs:
-                text = "".join(words)
-                ends, pos = set(), 0
-                for word in words:
-                    pos += len(word)
-                    if word in SENTENCE_ENDS:
-                        ends.add(pos)
-                for rows in weak_runs(text, codes, word_labels(words), ends, args.weak_runs):
+                for rows in weak_runs("".join(words), codes, word_labels(words),
+                                      sentence_ends(words), args.weak_runs):
                     sequences += write_sequence(out, rows)
                 continue
             rows = []

@@ -37,8 +37,9 @@ character offsets in the line given; dates are not scored. Gold formats:
   pd      People's Daily, with the entity trainer's rules: a bracketed
           compound tagged nr, ns or nt is one person, place or
           organisation (but in an nt compound ending in 政府, a place's
-          government, the parts keep their tags); outside such compounds an nr token is a person,
-          joined with the nr token after it when it is a surname (one
+          government, the parts keep their tags); outside such
+          compounds an nr token is a person, joined with the nr token
+          after it when it is a surname (one
           character, or a compound surname of the data directory's
           name.dat), an ns token a place and an nt token an organisation;
           with --place-abbreviations FILE (the entity trainer's

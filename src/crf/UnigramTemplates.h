@@ -14,8 +14,8 @@
 #define ZORVSEG_CRF_UNIGRAMTEMPLATES_H_
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>

@@ -444,7 +444,7 @@ bool OmniSegNetBuilder::HasWeakCharacter(size_t begin, size_t len) const {
 // two before only .9613 / .9658 / .8056, one on each side .9589 / .9637 /
 // .8007, none .9604 / .9649 / .8086. None labels less than half the
 // characters of two on each side, and the stage's time is mostly labelling.
-bool OmniSegNetBuilder::LabelWeakStretches(const char* sentence, size_t len) {
+bool OmniSegNetBuilder::LabelWeakRuns(const char* sentence, size_t len) {
   std::fill(lexicon_, lexicon_ + len + 1, 0);
   unknown_word_finder_.Clear();
   const unsigned char* s = reinterpret_cast<const unsigned char*>(sentence);
@@ -483,7 +483,7 @@ bool OmniSegNetBuilder::IsLexiconWord(size_t pos, size_t len) const {
 // dictionary words: the search weighs it against them. Words of the
 // lexicon and spans that already have an edge add nothing.
 int OmniSegNetBuilder::AddUnknownWords(const char* sentence, size_t len) {
-  if (!LabelWeakStretches(sentence, len)) return -3;
+  if (!LabelWeakRuns(sentence, len)) return -3;
   for (size_t k = 0; k < unknown_word_finder_.span_count(); ++k) {
     const UnknownWordFinder::Span& span = unknown_word_finder_.spans()[k];
     if (!HasWeakCharacter(span.begin, span.len) || IsLexiconWord(span.begin, span.len)) continue;

@@ -77,7 +77,7 @@ class OmniSegNetBuilder {
   int AddUnknownWords(const char* sentence, size_t len);
   // Marks what the lexicon offers at each character and labels the runs of
   // weak characters; false when the model cannot be loaded.
-  bool LabelWeakStretches(const char* sentence, size_t len);
+  bool LabelWeakRuns(const char* sentence, size_t len);
   unsigned char MarkCharacter(const unsigned char* s, size_t pos, size_t cluster,
                               size_t* covered_to);
   // Labels a run of `chars` weak characters [begin, end) when it is long

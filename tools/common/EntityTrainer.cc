@@ -53,7 +53,8 @@ size_t Utf8Characters(const std::string& utf8) {
 }
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // The corpus brackets "the government of a place" ([中国/ns 政府/n]nt)
