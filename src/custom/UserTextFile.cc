@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dict/DictFile.h"
+#include "dict/FdCloser.h"
 #include "text/EncodeConverter.h"
 
 namespace new_seg {
@@ -26,17 +27,6 @@ bool Fail(const char* what, const std::string& path, const std::string& reason) 
   dict_file::ReportFileError(what, path, reason);
   return false;
 }
-
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() { close(fd_); }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 // Length of the UTF-8 sequence at bytes[i], or 0 when it is not valid.
 size_t Utf8SequenceLen(const unsigned char* bytes, size_t i, size_t len) {

@@ -12,6 +12,7 @@
 
 #include "custom/UserTextFile.h"
 #include "dict/DictFile.h"
+#include "dict/FdCloser.h"
 
 namespace new_seg {
 
@@ -62,17 +63,6 @@ class Hasher {
   }
 
   uint64_t state_;
-};
-
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() { close(fd_); }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
 };
 
 // Fills buffer from fd up to its size or the end of the file; the count read,
