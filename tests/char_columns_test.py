@@ -17,13 +17,9 @@ def runs(words, lexicon=(), edges="word", missing=()):
     """[(characters, labels)] of each weak run of the words as one line."""
     text = "".join(words)
     codes = columns.Lexicon(lexicon).codes(text, set(missing))
-    ends, pos = set(), 0
-    for word in words:
-        pos += len(word)
-        if word in columns.SENTENCE_ENDS:
-            ends.add(pos)
     out = []
-    for rows in columns.weak_runs(text, codes, columns.word_labels(words), ends, edges):
+    for rows in columns.weak_runs(text, codes, columns.word_labels(words),
+                                  columns.sentence_ends(words), edges):
         fields = [row.split("\t") for row in rows]
         out.append(("".join(f[0] for f in fields), "".join(f[3] for f in fields)))
     return out

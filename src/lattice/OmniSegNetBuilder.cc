@@ -429,6 +429,8 @@ void OmniSegNetBuilder::MarkWordEnds(size_t pos, size_t cluster) {
   }
 }
 
+// False only for a span inside one character, between its combining marks
+// (the model steps by code points, the lattice by characters with their marks).
 bool OmniSegNetBuilder::HasWeakCharacter(size_t begin, size_t len) const {
   for (size_t pos = begin; pos < begin + len; ++pos) {
     if (lexicon_[pos] & kWeak) return true;
@@ -467,26 +469,17 @@ bool OmniSegNetBuilder::LabelRun(const char* sentence, size_t begin, size_t end,
   return chars < kMinWeakRun || unknown_word_finder_.Label(sentence, begin, end, lexicon_);
 }
 
-// A word of the lexicon (word, phrase or compound) spans [pos, pos + len).
-bool OmniSegNetBuilder::IsLexiconWord(size_t pos, size_t len) const {
-  const int32_t* ids = MatchesAt(pos);
-  for (size_t k = 0; k < omni_seg_table_[pos].node_size; ++k) {
-    const CoreTermAttribute* attribute = CoreDict::GetValue(ids[k]);
-    if (attribute != nullptr && attribute->term_len == len) return true;
-  }
-  return false;
-}
-
 // Each proposed word becomes an unknown-word edge (id 0, like a character
 // the lexicon lacks), so the n-gram model charges it the unknown-word cost;
-// the model's doubt is added on top. A proposal may cross the boundaries of
-// dictionary words: the search weighs it against them. Words of the
-// lexicon and spans that already have an edge add nothing.
+// the model's doubt is added on top; the search weighs it against the
+// dictionary's words. Only runs of weak characters are labelled, so a
+// proposal neither holds nor crosses a lexicon word longer than a
+// character; a span that already has an edge adds nothing.
 int OmniSegNetBuilder::AddUnknownWords(const char* sentence, size_t len) {
   if (!LabelWeakRuns(sentence, len)) return -3;
   for (size_t k = 0; k < unknown_word_finder_.span_count(); ++k) {
     const UnknownWordFinder::Span& span = unknown_word_finder_.spans()[k];
-    if (!HasWeakCharacter(span.begin, span.len) || IsLexiconWord(span.begin, span.len)) continue;
+    if (!HasWeakCharacter(span.begin, span.len)) continue;
     OmniSegNode* end = seg_net_->GetSegNode(span.begin + span.len);
     if (end == nullptr) return -1;
     bool known = false;

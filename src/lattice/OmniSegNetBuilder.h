@@ -86,7 +86,6 @@ class OmniSegNetBuilder {
   size_t LongestMatch(size_t pos) const;
   void MarkWordEnds(size_t pos, size_t cluster);
   bool HasWeakCharacter(size_t begin, size_t len) const;
-  bool IsLexiconWord(size_t pos, size_t len) const;
   int EnsureCompletePath(const char* sentence, size_t len);
 
   const int32_t* MatchesAt(size_t pos) const {
